@@ -1,0 +1,37 @@
+#include "shell/WindowProc.h"
+
+#include "shell/AppState.h"
+#include "shell/ShellConstants.h"
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  // The registered shell-hook message is not a constant, so it is tested first.
+  if (g_app.shellHookMessage != 0 && message == g_app.shellHookMessage) {
+    if (wParam == HSHELL_LANGUAGE) {
+      return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
+
+  switch (message) {
+    case WM_CREATE:
+      HandleCreate(window);
+      return 0;
+    case WM_DESTROY:
+      HandleDestroy(window);
+      return 0;
+    case WM_INPUTLANGCHANGE:
+      return 0;
+    case WM_COMMAND:
+      return 0;
+    case WM_TIMER:
+      return 0;
+    case kTrayCallbackMessage:
+      return 0;
+    case kUpdateCheckResultMessage:
+      return 0;
+    case kUpdateDownloadResultMessage:
+      return 0;
+    default:
+      return DefWindowProcW(window, message, wParam, lParam);
+  }
+}

@@ -1,0 +1,145 @@
+#include "tests/support/Processes.h"
+
+#include <map>
+
+#include "common/Paths.h"
+#include "tests/support/Platform.h"
+
+namespace testing_support {
+
+namespace {
+
+std::wstring BuildEnvironmentBlock(const std::vector<std::pair<std::wstring, std::wstring>>& extra) {
+  // Windows wants the block sorted case-insensitively; a map keyed on the
+  // upper-cased name keeps one entry per variable.
+  std::map<std::wstring, std::wstring> entries;
+  wchar_t* current = GetEnvironmentStringsW();
+  for (const wchar_t* p = current; p != nullptr && *p != L'\0'; p += wcslen(p) + 1) {
+    std::wstring entry = p;
+    const size_t eq = entry.find(L'=', 1);
+    if (eq == std::wstring::npos) continue;
+    std::wstring upper = entry.substr(0, eq);
+    CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+    entries[upper] = entry;
+  }
+  if (current != nullptr) FreeEnvironmentStringsW(current);
+  for (const auto& [name, value] : extra) {
+    std::wstring upper = name;
+    CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+    entries[upper] = name + L"=" + value;
+  }
+  std::wstring block;
+  for (const auto& [key, entry] : entries) {
+    block += entry;
+    block.push_back(L'\0');
+  }
+  block.push_back(L'\0');
+  return block;
+}
+
+}  // namespace
+
+ChildProcess::~ChildProcess() {
+  Kill();
+}
+
+ChildProcess::ChildProcess(ChildProcess&& other) noexcept : process(other.process), processId(other.processId) {
+  other.process = nullptr;
+  other.processId = 0;
+}
+
+ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
+  if (this != &other) {
+    Kill();
+    process = other.process;
+    processId = other.processId;
+    other.process = nullptr;
+    other.processId = 0;
+  }
+  return *this;
+}
+
+bool ChildProcess::Start(const std::wstring& exe, const std::wstring& arguments,
+                         const std::vector<std::pair<std::wstring, std::wstring>>& environment,
+                         const std::wstring& workingDirectory) {
+  Kill();
+  std::wstring commandLine = QuoteForCommandLine(exe);
+  if (!arguments.empty()) commandLine += L" " + arguments;
+  std::wstring block = BuildEnvironmentBlock(environment);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                      block.data(), workingDirectory.empty() ? nullptr : workingDirectory.c_str(), &startup,
+                      &info)) {
+    return false;
+  }
+  CloseHandle(info.hThread);
+  process = info.hProcess;
+  processId = info.dwProcessId;
+  return true;
+}
+
+bool ChildProcess::StartCommandLine(const std::wstring& commandLine) {
+  Kill();
+  std::wstring mutableLine = commandLine;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    return false;
+  }
+  CloseHandle(info.hThread);
+  process = info.hProcess;
+  processId = info.dwProcessId;
+  return true;
+}
+
+bool ChildProcess::Wait(unsigned timeoutMs, DWORD& exitCode) {
+  if (process == nullptr) return false;
+  if (WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0) return false;
+  return GetExitCodeProcess(process, &exitCode) != FALSE;
+}
+
+bool ChildProcess::Running() const {
+  return process != nullptr && WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+}
+
+void ChildProcess::Kill() {
+  if (process == nullptr) return;
+  if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+    TerminateProcess(process, 99);
+    WaitForSingleObject(process, 5000);
+  }
+  CloseHandle(process);
+  process = nullptr;
+  processId = 0;
+}
+
+std::wstring QuoteForCommandLine(const std::wstring& argument) {
+  if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) return argument;
+  std::wstring quoted = L"\"";
+  size_t backslashes = 0;
+  for (wchar_t c : argument) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    if (c == L'"') {
+      quoted.append(backslashes * 2 + 1, L'\\');
+    } else {
+      quoted.append(backslashes, L'\\');
+    }
+    backslashes = 0;
+    quoted.push_back(c);
+  }
+  quoted.append(backslashes * 2, L'\\');
+  quoted.push_back(L'"');
+  return quoted;
+}
+
+std::wstring TolvaneWinExePath() {
+  return JoinPath(ExecutableDirectory(), L"TolvaneWin.exe");
+}
+
+}  // namespace testing_support
