@@ -1,0 +1,79 @@
+#include "update/UpdaterHandOver.h"
+
+#include "common/Paths.h"
+#include "shell/AppState.h"
+#include "update/UpdateDownload.h"
+
+std::wstring UpdaterHelperPath() {
+  const std::wstring executable = CurrentExecutablePath();
+  const size_t separator = executable.find_last_of(L"\\/");
+  std::wstring folder;
+  if (separator == std::wstring::npos) {
+    folder = L".";
+  } else if (separator == 0) {
+    folder = executable.substr(0, 1);
+  } else {
+    folder = executable.substr(0, separator);
+  }
+  return JoinPath(folder, kUpdaterExeName);
+}
+
+std::wstring QuoteArgument(const std::wstring& text) {
+  // Backslashes are doubled only where they precede a quote (or the closing
+  // quote); elsewhere they reach the other side unchanged.
+  std::wstring quoted = L"\"";
+  size_t backslashes = 0;
+  for (wchar_t c : text) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    if (c == L'"') {
+      quoted.append(backslashes * 2 + 1, L'\\');
+    } else {
+      quoted.append(backslashes, L'\\');
+    }
+    backslashes = 0;
+    quoted.push_back(c);
+  }
+  quoted.append(backslashes * 2, L'\\');
+  quoted.push_back(L'"');
+  return quoted;
+}
+
+std::wstring UpdaterCommandLine(const std::wstring& updaterCopy, DWORD processId, const std::wstring& zipPath,
+                                const std::wstring& targetPath, const std::wstring& version) {
+  return QuoteArgument(updaterCopy) + L" --pid " + std::to_wstring(processId) + L" --zip " + QuoteArgument(zipPath) +
+         L" --target " + QuoteArgument(targetPath) + L" --version " + QuoteArgument(version);
+}
+
+bool LaunchUpdaterAndExit(HWND hwnd, const std::wstring& zipPath, const std::wstring& version) {
+  const std::wstring updater = UpdaterHelperPath();
+  const DWORD attributes = GetFileAttributesW(updater.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    g_app.updateStatusMessage = L"Updater helper is missing next to TolvaneWin.exe.";
+    return false;
+  }
+  const DWORD processId = GetCurrentProcessId();
+  const std::wstring copy =
+      JoinPath(TempDirectory(), L"TolvaneWinUpdater-" + std::to_wstring(processId) + L".exe");
+  DeleteFileW(copy.c_str());
+  if (!CopyFileW(updater.c_str(), copy.c_str(), FALSE)) {
+    g_app.updateStatusMessage = L"Could not copy updater helper to the temporary folder.";
+    return false;
+  }
+  std::wstring commandLine = UpdaterCommandLine(copy, processId, zipPath, CurrentExecutablePath(), version);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    g_app.updateStatusMessage = L"Could not start updater helper.";
+    DeleteFileW(copy.c_str());
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  DestroyWindow(hwnd);
+  return true;
+}
