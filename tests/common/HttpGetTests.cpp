@@ -134,12 +134,19 @@ TEST(Http_HttpGetUrl, OverlongUrlPartsFailBeforeAnyRequest) {
   EXPECT_TRUE(HttpGetUrl(server.Url(longestPath), &body));
   EXPECT_EQ(body, "fits");
 
+  // The extra buffer holds 32 767 characters, the '?' included.
+  server.Route("/q", Reply(200, "query fits"));
+  EXPECT_TRUE(HttpGetUrl(server.Url("/q?" + std::string(32766, 'q')), &body));
+  EXPECT_EQ(body, "query fits");
+
   EXPECT_FALSE(HttpGetUrl(server.Url(longestPath + "p"), &body));
   EXPECT_FALSE(HttpGetUrl(server.Url("/q?" + std::string(32767, 'q')), &body));
   EXPECT_FALSE(HttpGetUrl(L"ftp://127.0.0.1/file", &body));
   EXPECT_FALSE(HttpGetUrl(L"not a url", &body));
   EXPECT_FALSE(HttpGetUrl(L"", &body));
-  EXPECT_EQ(server.Requests().size(), 1u);
+  const auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1].query.size(), 32766u);
 }
 
 TEST(Http_HttpGetUrl, UnreachablePortFailsQuickly) {
