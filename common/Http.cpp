@@ -13,12 +13,10 @@ constexpr DWORD kExtraBufferUnits = 32768;
 
 }  // namespace
 
-bool HttpGetUrl(const std::wstring& url, std::string* body) {
-  if (body == nullptr) return false;
-
+bool CrackHttpUrl(const std::wstring& url, DWORD extraUnits, CrackedUrl& cracked) {
   std::vector<wchar_t> host(kHostBufferUnits, L'\0');
   std::vector<wchar_t> path(kPathBufferUnits, L'\0');
-  std::vector<wchar_t> extra(kExtraBufferUnits, L'\0');
+  std::vector<wchar_t> extra(extraUnits, L'\0');
   URL_COMPONENTS components = {};
   components.dwStructSize = sizeof(components);
   components.lpszHostName = host.data();
@@ -26,13 +24,30 @@ bool HttpGetUrl(const std::wstring& url, std::string* body) {
   components.lpszUrlPath = path.data();
   components.dwUrlPathLength = kPathBufferUnits;
   components.lpszExtraInfo = extra.data();
-  components.dwExtraInfoLength = kExtraBufferUnits;
+  components.dwExtraInfoLength = extraUnits;
   if (!WinHttpCrackUrl(url.c_str(), 0, 0, &components)) return false;
 
   // The query travels with the path, '?' included.
-  const std::wstring requestPath = std::wstring(path.data(), components.dwUrlPathLength) +
-                                   std::wstring(extra.data(), components.dwExtraInfoLength);
-  const std::wstring hostName(host.data(), components.dwHostNameLength);
+  cracked.requestPath = std::wstring(path.data(), components.dwUrlPathLength) +
+                        std::wstring(extra.data(), components.dwExtraInfoLength);
+  cracked.host.assign(host.data(), components.dwHostNameLength);
+  cracked.port = components.nPort;
+  cracked.secure = components.nScheme == INTERNET_SCHEME_HTTPS;
+  return true;
+}
+
+bool HttpUrlFits(const std::wstring& url) {
+  CrackedUrl cracked;
+  return CrackHttpUrl(url, kExtraBufferUnits, cracked);
+}
+
+bool HttpGetUrl(const std::wstring& url, std::string* body) {
+  if (body == nullptr) return false;
+
+  CrackedUrl cracked;
+  if (!CrackHttpUrl(url, kExtraBufferUnits, cracked)) return false;
+  const std::wstring& requestPath = cracked.requestPath;
+  const std::wstring& hostName = cracked.host;
   const std::wstring agent = std::wstring(L"TolvaneWin/") + kAppVersion;
 
   // Declared in this order so that the request closes first and the session last.
@@ -41,10 +56,10 @@ bool HttpGetUrl(const std::wstring& url, std::string* body) {
   if (!session) return false;
   WinHttpSetTimeouts(session.Get(), kHttpTimeoutMs, kHttpTimeoutMs, kHttpTimeoutMs, kHttpTimeoutMs);
 
-  ScopedInternetHandle connection(WinHttpConnect(session.Get(), hostName.c_str(), components.nPort, 0));
+  ScopedInternetHandle connection(WinHttpConnect(session.Get(), hostName.c_str(), cracked.port, 0));
   if (!connection) return false;
 
-  const DWORD flags = components.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
+  const DWORD flags = cracked.secure ? WINHTTP_FLAG_SECURE : 0;
   ScopedInternetHandle request(WinHttpOpenRequest(connection.Get(), L"GET", requestPath.c_str(), nullptr,
                                                   WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
   if (!request) return false;

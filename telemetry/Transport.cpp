@@ -6,11 +6,19 @@
 #include "common/Url.h"
 #include "telemetry/AckReader.h"
 
+std::wstring TelemetryRequestUrl(const std::string& endpoint, const std::string& body) {
+  const std::wstring query = L"data=" + Utf8ToWide(UrlEncode(body));
+  return AppendQuery(Utf8ToWide(endpoint), query);
+}
+
+bool TelemetryRequestFits(const std::string& endpoint, const std::string& body) {
+  return !endpoint.empty() && !body.empty() && HttpUrlFits(TelemetryRequestUrl(endpoint, body));
+}
+
 bool SendTelemetryNow(const std::string& endpoint, const std::string& body) {
   if (endpoint.empty() || body.empty()) return false;
 
-  const std::wstring query = L"data=" + Utf8ToWide(UrlEncode(body));
-  const std::wstring url = AppendQuery(Utf8ToWide(endpoint), query);
+  const std::wstring url = TelemetryRequestUrl(endpoint, body);
   std::string reply;
   if (!HttpGetUrl(url, &reply)) return false;
 

@@ -5,6 +5,7 @@
 #include "common/Paths.h"
 #include "common/ScopedHandle.h"
 #include "telemetry/Files.h"
+#include "telemetry/Transport.h"
 
 namespace telemetry {
 
@@ -46,10 +47,11 @@ void SetQword(HKEY key, const wchar_t* name, uint64_t value) {
 }
 
 // A record the outbox reader would refuse would make the whole file unreadable
-// at the next start, so it is never queued.
-bool FitsOutboxFile(const Record& record) {
+// at the next start, and one that can never be sent would block the queue;
+// neither is queued.
+bool Admissible(const Record& record) {
   return !record.endpoint.empty() && record.endpoint.size() <= kRecordEndpointLimit && !record.body.empty() &&
-         record.body.size() <= kRecordBodyLimit;
+         record.body.size() <= kRecordBodyLimit && TelemetryRequestFits(record.endpoint, record.body);
 }
 
 }  // namespace
@@ -133,9 +135,10 @@ void WindowsOutbox::Start(const std::wstring& directory, const std::wstring& key
 }
 
 void WindowsOutbox::Enqueue(Record record, uint64_t nowUnix) {
+  const bool admissible = Admissible(record);
   {
     Lock guard(lock);
-    if (FitsOutboxFile(record)) {
+    if (admissible) {
       outbox.records.push_back(std::move(record));
     } else {
       outbox.dropped += 1;

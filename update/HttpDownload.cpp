@@ -20,27 +20,18 @@ bool Fail(std::wstring& error, const wchar_t* text) {
 }  // namespace
 
 bool HttpDownloadUrlToFile(const std::wstring& url, const std::wstring& path, std::wstring& error) {
-  std::vector<wchar_t> host(256), urlPath(2048), extra(2048);
-  URL_COMPONENTS components = {};
-  components.dwStructSize = sizeof(components);
-  components.lpszHostName = host.data();
-  components.dwHostNameLength = static_cast<DWORD>(host.size());
-  components.lpszUrlPath = urlPath.data();
-  components.dwUrlPathLength = static_cast<DWORD>(urlPath.size());
-  components.lpszExtraInfo = extra.data();
-  components.dwExtraInfoLength = static_cast<DWORD>(extra.size());
-  if (!WinHttpCrackUrl(url.c_str(), 0, 0, &components)) return Fail(error, L"Invalid update download URL.");
-  const std::wstring requestPath = std::wstring(urlPath.data()) + extra.data();
+  CrackedUrl cracked;
+  if (!CrackHttpUrl(url, 2048, cracked)) return Fail(error, L"Invalid update download URL.");
 
   const std::wstring agent = std::wstring(L"TolvaneWin/") + kAppVersion;
   ScopedInternet session(
       WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
   if (!session) return Fail(error, L"Could not open WinHTTP session.");
   WinHttpSetTimeouts(session.Get(), 5000, 5000, 15000, 15000);
-  ScopedInternet connection(WinHttpConnect(session.Get(), host.data(), components.nPort, 0));
+  ScopedInternet connection(WinHttpConnect(session.Get(), cracked.host.c_str(), cracked.port, 0));
   if (!connection) return Fail(error, L"Could not connect to update host.");
-  const DWORD flags = components.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
-  ScopedInternet request(WinHttpOpenRequest(connection.Get(), L"GET", requestPath.c_str(), nullptr,
+  const DWORD flags = cracked.secure ? WINHTTP_FLAG_SECURE : 0;
+  ScopedInternet request(WinHttpOpenRequest(connection.Get(), L"GET", cracked.requestPath.c_str(), nullptr,
                                             WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
   if (!request) return Fail(error, L"Could not create update request.");
   DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_ALWAYS;

@@ -37,7 +37,7 @@ class EventDocument : public ::testing::Test {
     savedRunning = g_telemetryOutbox->running;
   }
   void TearDown() override {
-    g_telemetryOutbox->running = savedRunning.load();
+    g_telemetryOutbox->running = savedRunning;
     g_app = AppState{};
   }
   Members Build(const wchar_t* type, const std::wstring& extra = L"") {
@@ -47,7 +47,7 @@ class EventDocument : public ::testing::Test {
     return members;
   }
   std::string document;
-  std::atomic<bool> savedRunning{false};
+  bool savedRunning = false;
 };
 
 }  // namespace

@@ -172,8 +172,13 @@ TEST(Telemetry_WindowsOutboxEnqueue, TrimsAgainstLimitsAndRefusesUnloadableRecor
   EXPECT_EQ(outbox.outbox.records.back().body, "{last}");
   EXPECT_EQ(outbox.publishedDropped, 2u);
   EXPECT_EQ(outbox.revision, revision + 1);
-  outbox.Enqueue(MakeRecord(5000, std::string(65536, 'b')), 5000);
-  EXPECT_EQ(outbox.outbox.records.back().body.size(), 65536u);
+  // Nor one whose request URL could never be built: it would stay first and
+  // hold back every later event. Each '%' takes three characters encoded.
+  outbox.Enqueue(MakeRecord(5000, std::string(11000, '%')), 5000);
+  EXPECT_EQ(outbox.outbox.records.back().body, "{last}");
+  EXPECT_EQ(outbox.publishedDropped, 3u);
+  outbox.Enqueue(MakeRecord(5000, std::string(10000, '%')), 5000);
+  EXPECT_EQ(outbox.outbox.records.back().body.size(), 10000u);
 }
 
 TEST(Telemetry_WindowsOutboxPersist, NothingIsWrittenOrSentBeforeTheFirstState) {
