@@ -1,24 +1,63 @@
 #include <windows.h>
 
 #include "common/Identifiers.h"
+#include "cursor/CursorSet.h"
+#include "cursor/LanguageBadge.h"
+#include "cursor/LayoutChange.h"
+#include "cursor/SystemCursors.h"
 #include "shell/AppState.h"
+#include "shell/ShellConstants.h"
+#include "shell/TrayIcon.h"
 #include "shell/WindowProc.h"
+
+namespace {
+
+// Layout of the foreground window's thread; thread 0 means our own.
+HKL ForegroundKeyboardLayout() {
+  HWND foreground = GetForegroundWindow();
+  const DWORD thread = foreground != nullptr ? GetWindowThreadProcessId(foreground, nullptr) : 0;
+  return GetKeyboardLayout(thread);
+}
+
+}  // namespace
 
 void HandleCreate(HWND window) {
   g_app.hiddenWindow = window;
   g_app.sessionId = GenerateGuidString();
 
+  const LANGID language = LOWORD(reinterpret_cast<ULONG_PTR>(ForegroundKeyboardLayout()));
+  g_app.badgeText = BadgeFromLocaleName(LocaleNameFromLangId(language));
+  AddTrayIcon(window);
+
   g_app.shellHookMessage = RegisterWindowMessageW(L"SHELLHOOK");
   if (g_app.shellHookMessage != 0) {
     g_app.shellHookRegistered = RegisterShellHookWindow(window) == 1;
   }
+
+  // The private copies must come from the system's own set, not from ours.
+  RestoreSystemCursors();
+  LoadSourceCursors();
+  ApplyCurrentCursors(false);
+
+  UpdateLanguageFromLayout(ForegroundKeyboardLayout(), true, false);
+
+  SetTimer(window, kTimerLayoutPoll, kTimerLayoutPollMs, nullptr);
+  SetTimer(window, kTimerCursorReapply, kTimerCursorReapplyMs, nullptr);
 }
 
 void HandleDestroy(HWND window) {
+  KillTimer(window, kTimerLayoutPoll);
+  KillTimer(window, kTimerCursorReapply);
+  KillTimer(window, kTimerVisibleCursorRefresh);
+
   if (g_app.shellHookRegistered) {
     DeregisterShellHookWindow(window);
     g_app.shellHookRegistered = false;
   }
+
+  RestoreSystemCursors();
+  RemoveTrayIcon();
+  ReleaseSourceCursors();
 
   PostQuitMessage(0);
 }
