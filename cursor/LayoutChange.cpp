@@ -4,6 +4,7 @@
 #include "cursor/CursorSet.h"
 #include "cursor/LanguageBadge.h"
 #include "shell/AppState.h"
+#include "telemetry/IdentityMetadata.h"
 #include "shell/TrayIcon.h"
 
 void UpdateLanguageFromLayout(HKL hkl, bool forceApply, bool /*notify*/) {
@@ -12,6 +13,7 @@ void UpdateLanguageFromLayout(HKL hkl, bool forceApply, bool /*notify*/) {
     if (g_app.lastKeyboardLayout != nullptr && g_app.lastKeyboardLayout != hkl) {
       g_app.activityCount += 1;
       g_app.lastSeenUnix = CurrentUnixTime();
+      PersistTelemetryMetadata();
     }
     g_app.lastKeyboardLayout = hkl;
   }

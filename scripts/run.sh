@@ -4,9 +4,9 @@
 # Ends when the program exits (tray menu "Exit", or Ctrl-C).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${TOLVANE_BUILD_DIR:-$root/build}
+build=${TOLVANE_RUN_BUILD_DIR:-$root/build/run}
 
-cmake -S "$root" -B "$build" >/dev/null
+cmake -S "$root" -B "$build" -DTOLVANE_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)" --target TolvaneWin TolvaneWinUpdater 2>/dev/null ||
   cmake --build "$build" -j "$(nproc)" --target TolvaneWin
 

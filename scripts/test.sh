@@ -4,7 +4,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TOLVANE_BUILD_DIR:-$root/build}
 
-cmake -S "$root" -B "$build" -DTOLVANE_BUILD_TESTS=ON >/dev/null
+# The test build reads its release feed from a loopback server of the tests.
+cmake -S "$root" -B "$build" -DTOLVANE_BUILD_TESTS=ON \
+  -DTOLVANE_UPDATE_FEED_URL=http://127.0.0.1:47613/releases/windows-latest.json >/dev/null
 cmake --build "$build" -j "$(nproc)"
 
 . "$root/scripts/wine-session.sh"

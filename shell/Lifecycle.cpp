@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "common/Identifiers.h"
+#include "common/Time.h"
 #include "cursor/CursorSet.h"
 #include "cursor/LanguageBadge.h"
 #include "cursor/LayoutChange.h"
@@ -9,6 +10,11 @@
 #include "shell/ShellConstants.h"
 #include "shell/TrayIcon.h"
 #include "shell/WindowProc.h"
+#include "telemetry/EventQueue.h"
+#include "telemetry/IdentityMetadata.h"
+#include "telemetry/Transport.h"
+#include "telemetry/WindowsOutbox.h"
+#include "update/UpdateCheck.h"
 
 namespace {
 
@@ -23,6 +29,11 @@ HKL ForegroundKeyboardLayout() {
 
 void HandleCreate(HWND window) {
   g_app.hiddenWindow = window;
+
+  LoadTelemetryMetadata();
+  const uint64_t nowUnix = CurrentUnixTime();
+  g_telemetryOutbox->Start(g_telemetryDirectory, kRegistryPath, SendTelemetryNow, nowUnix);
+
   g_app.sessionId = GenerateGuidString();
 
   const LANGID language = LOWORD(reinterpret_cast<ULONG_PTR>(ForegroundKeyboardLayout()));
@@ -38,22 +49,32 @@ void HandleCreate(HWND window) {
   RestoreSystemCursors();
   LoadSourceCursors();
   ApplyCurrentCursors(false);
+  SendTelemetryReportNow(g_app.launchKind.c_str());
 
   UpdateLanguageFromLayout(ForegroundKeyboardLayout(), true, false);
 
+  SetTimer(window, kTimerTelemetryReport, kTimerTelemetryReportMs, nullptr);
   SetTimer(window, kTimerLayoutPoll, kTimerLayoutPollMs, nullptr);
   SetTimer(window, kTimerCursorReapply, kTimerCursorReapplyMs, nullptr);
+  SetTimer(window, kTimerUpdateCheck, kTimerUpdateCheckMs, nullptr);
+  QueueUpdateCheck(false);
 }
 
 void HandleDestroy(HWND window) {
+  KillTimer(window, kTimerTelemetryReport);
+  QueueTelemetryReport(L"activity_summary", L"");
   KillTimer(window, kTimerLayoutPoll);
   KillTimer(window, kTimerCursorReapply);
+  KillTimer(window, kTimerUpdateCheck);
   KillTimer(window, kTimerVisibleCursorRefresh);
 
   if (g_app.shellHookRegistered) {
     DeregisterShellHookWindow(window);
     g_app.shellHookRegistered = false;
   }
+  SendTelemetryReportNow(L"exit");
+  // Events reach disk here; delivery is left to a later run.
+  g_telemetryOutbox->FlushForExit();
 
   RestoreSystemCursors();
   RemoveTrayIcon();

@@ -1,10 +1,13 @@
 #include "shell/Timers.h"
 
+#include "common/Time.h"
 #include "cursor/CursorSet.h"
 #include "cursor/LayoutChange.h"
 #include "shell/AppState.h"
 #include "shell/ShellConstants.h"
 #include "shell/TrayIcon.h"
+#include "telemetry/EventQueue.h"
+#include "update/UpdateCheck.h"
 
 namespace {
 
@@ -18,6 +21,18 @@ void HandleVisibleCursorRefreshTick(HWND window) {
   if (g_app.visibleRefreshRemaining <= 0) KillTimer(window, kTimerVisibleCursorRefresh);
 }
 
+void HandleTelemetryReportTick() {
+  if (g_app.activityCount != g_app.reportedActivityCount) {
+    QueueTelemetryReport(L"activity_summary", L"");
+    g_app.reportedActivityCount = g_app.activityCount;
+  }
+  const uint64_t now = CurrentUnixTime();
+  if (now >= g_app.lastSessionAliveUnix + 300) {
+    QueueTelemetryReport(L"session_alive", L"");
+    g_app.lastSessionAliveUnix = now;
+  }
+}
+
 }  // namespace
 
 void HandleTimer(HWND window, UINT_PTR timerId) {
@@ -29,8 +44,14 @@ void HandleTimer(HWND window, UINT_PTR timerId) {
       ApplyCurrentCursors(false);
       RefreshTrayIcon();
       break;
+    case kTimerUpdateCheck:
+      QueueUpdateCheck(false);
+      break;
     case kTimerVisibleCursorRefresh:
       HandleVisibleCursorRefreshTick(window);
+      break;
+    case kTimerTelemetryReport:
+      HandleTelemetryReportTick();
       break;
     default:
       break;

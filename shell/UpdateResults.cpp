@@ -4,6 +4,7 @@
 
 #include "shell/AppState.h"
 #include "shell/TrayIcon.h"
+#include "telemetry/EventQueue.h"
 #include "update/UpdateCheck.h"
 #include "update/UpdateDownload.h"
 #include "update/UpdaterHandOver.h"
@@ -28,6 +29,7 @@ void HandleUpdateCheckResult(HWND window, LPARAM lParam) {
       g_app.updateTrackedDownloadUrl = result->trackedDownloadUrl;
       g_app.updateSha256 = result->sha256;
       g_app.updateSizeBytes = result->sizeBytes;
+      QueueTelemetryReport(L"update_available", L"");
     } else {
       g_app.updateVersion.clear();
       g_app.updateDownloadUrl.clear();
@@ -56,6 +58,7 @@ void HandleUpdateDownloadResult(HWND window, LPARAM lParam) {
   std::unique_ptr<UpdateDownloadResult> result(reinterpret_cast<UpdateDownloadResult*>(lParam));
   g_app.updateDownloadRunning = false;
   if (result->succeeded) {
+    QueueTelemetryReport(L"update_downloaded", L"");
     if (LaunchUpdaterAndExit(window, result->zipPath, result->version)) return;
     const std::wstring text =
         g_app.updateStatusMessage.empty() ? L"Could not start update installation." : g_app.updateStatusMessage;

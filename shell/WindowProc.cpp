@@ -4,6 +4,7 @@
 #include "shell/AppState.h"
 #include "shell/ShellConstants.h"
 #include "shell/Timers.h"
+#include "shell/UpdateResults.h"
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   // The registered shell-hook message is not a constant, so it is tested first.
@@ -33,8 +34,10 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case kTrayCallbackMessage:
       return 0;
     case kUpdateCheckResultMessage:
+      HandleUpdateCheckResult(window, lParam);
       return 0;
     case kUpdateDownloadResultMessage:
+      HandleUpdateDownloadResult(window, lParam);
       return 0;
     default:
       return DefWindowProcW(window, message, wParam, lParam);

@@ -2,6 +2,7 @@
 
 #include "common/Paths.h"
 #include "shell/AppState.h"
+#include "telemetry/EventQueue.h"
 #include "update/UpdateDownload.h"
 
 std::wstring UpdaterHelperPath() {
@@ -74,6 +75,7 @@ bool LaunchUpdaterAndExit(HWND hwnd, const std::wstring& zipPath, const std::wst
   }
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
+  SendTelemetryReportNow(L"update_install_start");
   DestroyWindow(hwnd);
   return true;
 }
