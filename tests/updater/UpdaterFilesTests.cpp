@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/ScopedHandle.h"
+#include "tests/support/Platform.h"
 #include "tests/support/ScratchDirectories.h"
 #include "updater/UpdaterFiles.h"
 
@@ -181,4 +182,23 @@ TEST(Updater_RemoveDirectoryRecursive, AFileInUseKeepsItsFoldersAndTheRestGoes) 
   held.Reset();
   EXPECT_NE(updater::RemoveDirectoryRecursive(tree), FALSE);
   EXPECT_FALSE(DirectoryExists(tree));
+}
+
+TEST(Updater_RemoveDirectoryRecursive, RemovesAFolderLinkButNotWhatItPointsAt) {
+  TOLVANE_SKIP_ON_WINE("CreateSymbolicLinkW reports success but makes no link");
+  ScratchDirectories scratch;
+  const std::wstring root = scratch.root();
+  MakeFolder(root + L"\\outside");
+  MakeFile(root + L"\\outside\\TolvaneWin.exe");
+  MakeFolder(root + L"\\stage");
+  if (!CreateSymbolicLinkW((root + L"\\stage\\link").c_str(), (root + L"\\outside").c_str(),
+                           SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE)) {
+    GTEST_SKIP() << "no right to make symbolic links here: " << GetLastError();
+  }
+
+  std::wstring found;
+  EXPECT_FALSE(updater::FindFileRecursive(root + L"\\stage", L"TolvaneWin.exe", found)) << found.c_str();
+  EXPECT_NE(updater::RemoveDirectoryRecursive(root + L"\\stage"), FALSE);
+  EXPECT_FALSE(DirectoryExists(root + L"\\stage"));
+  EXPECT_TRUE(FileExists(root + L"\\outside\\TolvaneWin.exe"));
 }

@@ -156,6 +156,9 @@ TEST_F(UpdaterReplace, ATargetInUseStaysWhereItIs) {
   ChildProcess updater;
   StartUpdater(updater, TrayArguments(install));
   ExpectFailure(updater, kCannotReplace);
+  if (!WineCannotShow("the icon of another process's message box")) {
+    EXPECT_EQ(lastBoxIcon, 32515);  // IDI_EXCLAMATION: a warning.
+  }
   inUse.Reset();
   EXPECT_EQ(Contents(install.target), kOldApp);
   // The old backup goes before the move is tried.

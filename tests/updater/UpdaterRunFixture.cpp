@@ -138,6 +138,7 @@ void UpdaterRun::DismissFailure(ChildProcess& updater, const std::wstring& text)
   }
   EXPECT_EQ(box.caption, kCaption);
   EXPECT_EQ(box.text, text);
+  lastBoxIcon = box.icon;
   EXPECT_TRUE(DismissMessageBox(box));
 }
 

@@ -84,6 +84,7 @@ class UpdaterRun : public ::testing::Test {
   // Failures never start the tray program.
   void ExpectNotStarted(const Install& install, unsigned graceMs = 0);
 
+  int lastBoxIcon = 0;  // IDI_* number of the last box's icon, 0 when unknown.
   std::wstring updaterPath;
   std::wstring powerShellPath;
   std::wstring toolFolder;
