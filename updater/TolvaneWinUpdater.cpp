@@ -75,12 +75,21 @@ bool ReadArguments(UpdaterArguments& arguments) {
 
 // The one quoting rule shared with the tray program: every backslash and
 // every double quote gets a backslash in front.
+// Backslashes are doubled only where they precede a quote (or the closing
+// quote), so CommandLineToArgvW gives back exactly the text, network paths too.
 std::wstring QuoteArgument(const std::wstring& text) {
   std::wstring quoted = L"\"";
+  size_t backslashes = 0;
   for (wchar_t unit : text) {
-    if (unit == L'\\' || unit == L'"') quoted.push_back(L'\\');
+    if (unit == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(unit == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
     quoted.push_back(unit);
   }
+  quoted.append(backslashes * 2, L'\\');
   quoted.push_back(L'"');
   return quoted;
 }

@@ -58,7 +58,7 @@ TEST(Updater_DirectoryName, CutsAtTheLastSeparator) {
       {L"C:\\Apps\\", L"C:\\Apps"},
       {L"C:/Apps/sub\\TolvaneWin.exe", L"C:/Apps/sub"},
       {L"C:\\Apps/TolvaneWin.exe", L"C:\\Apps"},
-      // A path whose backslashes arrive doubled keeps the first of the last pair.
+      // Only the last separator is cut, even where two stand together.
       {L"C:\\\\Apps\\\\TolvaneWin.exe", L"C:\\\\Apps\\"},
   };
   for (const Case& c : cases) {

@@ -142,7 +142,7 @@ TEST_F(UpdaterArchive, PowerShellGetsOneExpandArchiveCommand) {
 
   const std::string expected = Utf8(L"powershell.exe -NoProfile -ExecutionPolicy Bypass -Command \"Expand-Archive "
                                     L"-LiteralPath '" +
-                                    Doubled(install.zip) + L"' -DestinationPath '" + stage + L"' -Force\"") +
+                                    install.zip + L"' -DestinationPath '" + stage + L"' -Force\"") +
                                "\n";
   EXPECT_EQ(Contents(log), expected);
 }
@@ -304,8 +304,8 @@ TEST_F(UpdaterInstall, PathsWithSpacesAndApostrophes) {
   EXPECT_FALSE(FileExists(install.zip));
   const std::wstring stage = StageFolder(updater.pid(), temp);
   EXPECT_FALSE(DirectoryExists(stage));
-  const std::wstring quotedZip = L"'" + Doubled(JoinPath(scratch.root(), L"Temp O''Neil \x2019\x2019s")) +
-                                 L"\\\\TolvaneWin-update-Tolvane''s App \x2018\x2018" L"beta\x2019\x2019.zip'";
+  const std::wstring quotedZip = L"'" + JoinPath(scratch.root(), L"Temp O''Neil \x2019\x2019s") +
+                                 L"\\TolvaneWin-update-Tolvane''s App \x2018\x2018" L"beta\x2019\x2019.zip'";
   EXPECT_NE(Contents(log).find(Utf8(L"-LiteralPath " + quotedZip + L" -DestinationPath ")), std::string::npos)
       << Contents(log);
   ExpectRestarted(install);

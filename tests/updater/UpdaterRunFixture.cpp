@@ -30,23 +30,22 @@ std::wstring FullPath(const std::wstring& path) {
 
 }  // namespace
 
+// The tray program's quoting: backslashes doubled only before a quote.
 std::wstring TrayQuote(const std::wstring& text) {
   std::wstring quoted = L"\"";
+  size_t backslashes = 0;
   for (wchar_t unit : text) {
-    if (unit == L'\\' || unit == L'"') quoted.push_back(L'\\');
+    if (unit == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(unit == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
     quoted.push_back(unit);
   }
+  quoted.append(backslashes * 2, L'\\');
   quoted.push_back(L'"');
   return quoted;
-}
-
-std::wstring Doubled(const std::wstring& path) {
-  std::wstring doubled;
-  for (wchar_t unit : path) {
-    if (unit == L'\\') doubled.push_back(L'\\');
-    doubled.push_back(unit);
-  }
-  return doubled;
 }
 
 std::string Utf8(const std::wstring& text) {
@@ -185,8 +184,8 @@ bool UpdaterRun::WaitForLaunchRecord(const Install& install, LaunchRecord& recor
 void UpdaterRun::ExpectRestarted(const Install& install) {
   LaunchRecord record;
   ASSERT_TRUE(WaitForLaunchRecord(install, record)) << "the tray program was not started";
-  // The updater received the path with its backslashes doubled and quotes it once more.
-  EXPECT_EQ(record.commandLine, TrayQuote(Doubled(install.target)));
+  // The updater received the path unchanged and quotes it once more.
+  EXPECT_EQ(record.commandLine, TrayQuote(install.target));
   EXPECT_EQ(_wcsicmp(FullPath(record.currentFolder).c_str(), FullPath(install.folder).c_str()), 0)
       << Utf8(record.currentFolder) << " vs " << Utf8(install.folder);
 }

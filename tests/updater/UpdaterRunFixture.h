@@ -16,12 +16,8 @@ namespace testing_support {
 
 using Environment = std::vector<std::pair<std::wstring, std::wstring>>;
 
-// The tray program's quoting rule: every backslash and double quote gets a
-// backslash in front.
+// The tray program's quoting rule: the text comes back whole from CommandLineToArgvW.
 std::wstring TrayQuote(const std::wstring& text);
-// What the updater receives for a path the tray program quoted: the platform
-// keeps backslashes that stand before no quote, so each arrives doubled.
-std::wstring Doubled(const std::wstring& path);
 
 std::string Utf8(const std::wstring& text);
 // File contents, or "<missing>" when the file cannot be read.
