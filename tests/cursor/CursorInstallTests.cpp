@@ -225,17 +225,6 @@ TEST_F(CursorInstall, RefreshTimerWithNothingLeftStopsWithoutRedrawing) {
   DestroyWindow(window);
 }
 
-TEST_F(CursorInstall, ForcedRefreshKeepsThePointerWhereItIs) {
-  POINT before = {};
-  ASSERT_TRUE(GetCursorPos(&before));
-  RefreshVisibleCursor(true);
-  PumpMessages(50);
-  POINT after = {};
-  ASSERT_TRUE(GetCursorPos(&after));
-  EXPECT_NEAR(after.x, before.x, 1);
-  EXPECT_NEAR(after.y, before.y, 1);
-}
-
 TEST(SourceCursors_Load, CopiesEveryLoadableShapeAtTargetSizeAndReloadsCleanly) {
   g_app = AppState();
   LoadSourceCursors();
