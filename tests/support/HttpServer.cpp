@@ -48,7 +48,7 @@ int HexValue(char c) {
 
 }  // namespace
 
-LoopbackHttpServer::LoopbackHttpServer() {
+LoopbackHttpServer::LoopbackHttpServer(unsigned short port) {
   WSADATA data;
   if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return;
   winsockStarted = true;
@@ -59,7 +59,12 @@ LoopbackHttpServer::LoopbackHttpServer() {
   sockaddr_in address = {};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
+  address.sin_port = htons(port);
+  if (port != 0) {
+    // A fixed port must be usable again right after the previous test closed it.
+    const BOOL reuse = TRUE;
+    setsockopt(socketHandle, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse), sizeof(reuse));
+  }
   if (bind(socketHandle, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) return;
   int length = sizeof(address);
   if (getsockname(socketHandle, reinterpret_cast<sockaddr*>(&address), &length) != 0) return;

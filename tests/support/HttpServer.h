@@ -42,7 +42,8 @@ using HttpHandler = std::function<HttpReply(const HttpRequestRecord&)>;
 // Sockets are kept as uintptr_t so this header does not pull in Winsock.
 class LoopbackHttpServer {
  public:
-  LoopbackHttpServer();
+  // Port 0 picks a free ephemeral port.
+  explicit LoopbackHttpServer(unsigned short port = 0);
   ~LoopbackHttpServer();
   LoopbackHttpServer(const LoopbackHttpServer&) = delete;
   LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;

@@ -1,0 +1,145 @@
+// The whole update road: the real program finds a newer release in its feed,
+// downloads and verifies it, and hands over to the real updater, which
+// installs it and starts the new version.
+#include <gtest/gtest.h>
+
+#include "common/Paths.h"
+#include "shell/ShellConstants.h"
+#include "tests/support/HttpServer.h"
+#include "tests/support/MessageBoxes.h"
+#include "tests/support/Platform.h"
+#include "tests/support/ProgramSession.h"
+#include "tests/support/ScratchRegistry.h"
+#include "tests/support/Windows.h"
+#include "tests/updater/ZipWriter.h"
+#include "update/UpdateDownload.h"
+
+using namespace testing_support;
+
+namespace {
+
+constexpr unsigned short kFeedPort = 47613;  // the test build's feed address
+constexpr wchar_t kKey[] = L"Software\\TolvaneWin";
+
+std::string FileText(const std::wstring& path) {
+  std::string bytes;
+  return ReadFileBytes(path, bytes) ? bytes : "<missing>";
+}
+
+std::wstring Sha256Of(const std::wstring& folder, const std::string& bytes) {
+  const std::wstring path = JoinPath(folder, L"hash-input.bin");
+  WriteFileBytes(path, bytes);
+  std::wstring hex;
+  ComputeFileSha256(path, hex);
+  DeleteFileW(path.c_str());
+  return hex;
+}
+
+std::string Narrow(const std::wstring& text) {
+  return std::string(text.begin(), text.end());
+}
+
+// An installed copy of the program with its updater, in a folder of its own.
+struct Installation {
+  explicit Installation(const std::wstring& root) : folder(JoinPath(root, L"Tolvane Apps")) {
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring built = ExecutableDirectory();
+    ok = CopyFileW(JoinPath(built, L"TolvaneWin.exe").c_str(), Exe().c_str(), FALSE) &&
+         CopyFileW(JoinPath(built, L"TolvaneWinUpdater.exe").c_str(), JoinPath(folder, L"TolvaneWinUpdater.exe").c_str(),
+                   FALSE);
+  }
+  std::wstring Exe() const { return JoinPath(folder, L"TolvaneWin.exe"); }
+  std::wstring folder;
+  bool ok = false;
+};
+
+}  // namespace
+
+TEST(UpdateRoad, NewerReleaseIsDownloadedVerifiedAndInstalled) {
+  ProgramSession session;
+  Installation install(session.dirs.root());
+  ASSERT_TRUE(install.ok);
+  // The updater copy runs from the temporary folder; the stand-in PowerShell
+  // beside it is found first.
+  ASSERT_TRUE(CopyFileW(JoinPath(ExecutableDirectory(), L"stand_in_powershell.exe").c_str(),
+                        JoinPath(session.dirs.temp(), L"powershell.exe").c_str(), FALSE));
+
+  std::string newProgram;
+  ASSERT_TRUE(ReadFileBytes(JoinPath(ExecutableDirectory(), L"fake_tolvanewin.exe"), newProgram));
+  const std::string archive = BuildZip({{"TolvaneWin 0.1.23/", ""},
+                                        {"TolvaneWin 0.1.23/TolvaneWin.exe", newProgram, true},
+                                        {"TolvaneWin 0.1.23/runtime.dll", "library", false}});
+  const std::wstring digest = Sha256Of(session.dirs.root(), archive);
+
+  LoopbackHttpServer server(kFeedPort);
+  ASSERT_TRUE(server.ok()) << "port " << kFeedPort << " is taken";
+  HttpReply feed;
+  feed.body = "{\"version\":\"0.1.23\",\"downloadUrl\":\"http://127.0.0.1:" + std::to_string(kFeedPort) +
+              "/files/wrong.zip\",\"trackedDownloadUrl\":\"http://127.0.0.1:" + std::to_string(kFeedPort) +
+              "/files/TolvaneWin-0.1.23.zip\",\"sha256\":\"" + Narrow(digest) +
+              "\",\"sizeBytes\":" + std::to_string(archive.size()) + "}";
+  server.Route("/releases/windows-latest.json", feed);
+  HttpReply file;
+  file.body = archive;
+  server.Route("/files/TolvaneWin-0.1.23.zip", file);
+  // Telemetry goes nowhere; the outbox keeps it.
+  ASSERT_TRUE(RegSetString(HKEY_CURRENT_USER, kKey, L"TelemetryEndpointUrl", L"http://127.0.0.1:9/exec"));
+
+  ASSERT_TRUE(session.Start(install.Exe()));
+  // The silent check at start finds the release; then the user downloads it.
+  ASSERT_TRUE(WaitFor([&] { return server.Requests().size() >= 1; }, 10000));
+  Sleep(500);
+  ASSERT_TRUE(PostCommand(session.window, kMenuDownloadUpdate));
+
+  // The program hands over and ends; the updater installs and starts the new one.
+  DWORD code = 99;
+  ASSERT_TRUE(session.process.Wait(20000, code));
+  EXPECT_EQ(code, 0u);
+  const std::wstring launchRecord = JoinPath(install.folder, L"launch-record.txt");
+  ASSERT_TRUE(WaitFor([&] { return FileExists(launchRecord); }, 30000)) << "the new version was not started";
+
+  EXPECT_EQ(FileText(install.Exe()), newProgram);
+  EXPECT_TRUE(FileExists(install.Exe() + L".bak"));
+  EXPECT_EQ(FileText(JoinPath(install.folder, L"runtime.dll")), "library");
+  EXPECT_FALSE(FileExists(JoinPath(session.dirs.temp(), L"TolvaneWin-update-0.1.23.zip")));
+  const auto requests = server.Requests();
+  ASSERT_GE(requests.size(), 2u);
+  EXPECT_EQ(requests[1].path, "/files/TolvaneWin-0.1.23.zip");
+
+  // The last run's events wait in the outbox, in order.
+  const std::string queued =
+      FileText(JoinPath(JoinPath(session.dirs.localAppData(), L"TolvaneWin"), L"telemetry-outbox-v3.dat"));
+  size_t at = 0;
+  for (const char* type : {"update_available", "update_downloaded", "update_install_start", "activity_summary",
+                           "exit"}) {
+    const size_t found = queued.find(std::string("\"eventType\":\"") + type + "\"", at);
+    EXPECT_NE(found, std::string::npos) << type;
+    if (found != std::string::npos) at = found;
+  }
+}
+
+TEST(UpdateRoad, ManualCheckReportsTheLatestVersion) {
+  ProgramSession session;
+  LoopbackHttpServer server(kFeedPort);
+  ASSERT_TRUE(server.ok()) << "port " << kFeedPort << " is taken";
+  HttpReply feed;
+  feed.body = R"({"version":"0.1.22","downloadUrl":"http://x.example/a.zip","sha256":"ab","sizeBytes":5})";
+  server.Route("/releases/windows-latest.json", feed);
+  ASSERT_TRUE(session.Start());
+  ASSERT_TRUE(WaitFor([&] { return server.Requests().size() >= 1; }, 10000));
+  Sleep(300);
+  ASSERT_TRUE(PostCommand(session.window, kMenuCheckForUpdates));
+  FoundMessageBox box;
+  ASSERT_TRUE(FindMessageBox(L"TolvaneWin updates", 15000, box, session.process.pid()));
+  EXPECT_EQ(box.text, L"You are using the latest version.");
+  ASSERT_TRUE(DismissMessageBox(box));
+
+  // "Download update" with nothing on offer explains itself.
+  ASSERT_TRUE(PostCommand(session.window, kMenuDownloadUpdate));
+  ASSERT_TRUE(FindMessageBox(L"TolvaneWin updates", 15000, box, session.process.pid()));
+  EXPECT_EQ(box.text, L"No update is ready to download.");
+  ASSERT_TRUE(DismissMessageBox(box));
+  unsigned long code = 99;
+  ASSERT_TRUE(session.Close(code));
+  EXPECT_EQ(code, 0u);
+}
