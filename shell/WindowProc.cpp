@@ -1,7 +1,9 @@
 #include "shell/WindowProc.h"
 
 #include "shell/AppState.h"
+#include "shell/MenuCommands.h"
 #include "shell/ShellConstants.h"
+#include "shell/TrayMenu.h"
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   // The registered shell-hook message is not a constant, so it is tested first.
@@ -22,10 +24,12 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_INPUTLANGCHANGE:
       return 0;
     case WM_COMMAND:
+      HandleMenuCommand(window, LOWORD(wParam));
       return 0;
     case WM_TIMER:
       return 0;
     case kTrayCallbackMessage:
+      HandleTrayCallback(window, lParam);
       return 0;
     case kUpdateCheckResultMessage:
       return 0;
