@@ -77,3 +77,4 @@ TEST_F(ProgramEntry, SecondInstanceShowsNoticeAndLeavesFirstRunning) {
   ASSERT_TRUE(third.Wait(kExitTimeoutMs, code));
   EXPECT_EQ(code, 0u);
 }
+
