@@ -1,10 +1,64 @@
 #include "shell/MenuCommands.h"
 
+#include <cstdint>
+
+#include "cursor/CursorSet.h"
+#include "cursor/LayoutChange.h"
+#include "shell/AppState.h"
 #include "shell/AutoStart.h"
+#include "shell/ForegroundLayout.h"
+#include "shell/Preferences.h"
 #include "shell/ShellConstants.h"
+#include "shell/TrayIcon.h"
+
+namespace {
+
+// Stores the changed preference and rebuilds the set for the current layout.
+void ApplyPreferenceChange() {
+  SaveCursorPreferences();
+  UpdateLanguageFromLayout(ForegroundKeyboardLayout(), true, false);
+}
+
+void ToggleEnabled() {
+  g_app.enabled = !g_app.enabled;
+  if (g_app.enabled) {
+    UpdateLanguageAndApply(true, false);
+  } else {
+    RestoreSystemCursors();
+  }
+  RefreshTrayIcon();
+}
+
+void RestoreOsCursor() {
+  g_app.enabled = false;
+  RestoreSystemCursors();
+  ScheduleVisibleCursorRefresh(false);
+  RefreshTrayIcon();
+}
+
+}  // namespace
 
 void HandleMenuCommand(HWND window, WORD commandId) {
   switch (commandId) {
+    case kMenuEnable:
+      ToggleEnabled();
+      break;
+    case kMenuLeftHanded:
+    case kMenuRightHanded:
+      g_app.leftHanded = commandId == kMenuLeftHanded;
+      ApplyPreferenceChange();
+      break;
+    case kMenuBadgeNone:
+    case kMenuBadgeLetter:
+    case kMenuBadgeDot:
+    case kMenuBadgeHighContrast:
+      // The four badge ids run in style order.
+      g_app.badgeStyle = static_cast<int32_t>(commandId - kMenuBadgeNone);
+      ApplyPreferenceChange();
+      break;
+    case kMenuRestoreCursor:
+      RestoreOsCursor();
+      break;
     case kMenuLaunchAtStartup:
       ToggleAutoStart(window);
       break;

@@ -1,14 +1,17 @@
 #include "shell/WindowProc.h"
 
+#include "cursor/LayoutChange.h"
 #include "shell/AppState.h"
 #include "shell/MenuCommands.h"
 #include "shell/ShellConstants.h"
+#include "shell/Timers.h"
 #include "shell/TrayMenu.h"
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   // The registered shell-hook message is not a constant, so it is tested first.
   if (g_app.shellHookMessage != 0 && message == g_app.shellHookMessage) {
     if (wParam == HSHELL_LANGUAGE) {
+      UpdateLanguageFromLayout(reinterpret_cast<HKL>(lParam), true, true);
       return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -22,11 +25,13 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       HandleDestroy(window);
       return 0;
     case WM_INPUTLANGCHANGE:
+      UpdateLanguageFromLayout(reinterpret_cast<HKL>(lParam), true, true);
       return 0;
     case WM_COMMAND:
       HandleMenuCommand(window, LOWORD(wParam));
       return 0;
     case WM_TIMER:
+      HandleTimer(window, static_cast<UINT_PTR>(wParam));
       return 0;
     case kTrayCallbackMessage:
       HandleTrayCallback(window, lParam);

@@ -106,6 +106,10 @@ class TrayProgram : public ::testing::Test {
     ASSERT_TRUE(program.Start(TolvaneWinExePath()));
     window = FindHiddenWindow(kStartTimeoutMs, program.pid());
     ASSERT_NE(window, nullptr);
+    // The window is visible to others while its creation still runs; a sent
+    // message is answered only once the start-up is over.
+    DWORD_PTR ignored = 0;
+    ASSERT_NE(SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kStartTimeoutMs, &ignored), 0);
   }
 
   void ExitWithCodeZero() {
@@ -125,7 +129,6 @@ class TrayProgram : public ::testing::Test {
 
 TEST_F(TrayProgram, FirstStartStoresStateAndExitEndsWithZero) {
   Start();
-  // The install state is written during window creation, before the window can be found.
   std::wstring text;
   EXPECT_TRUE(StoredText(kKey, L"InstallId", text));
   EXPECT_EQ(text.size(), 36u);
@@ -187,4 +190,42 @@ TEST_F(TrayProgram, TrayClickOpensMenuAndExitRowEndsProgram) {
   DWORD code = 77;
   ASSERT_TRUE(program.Wait(kExitTimeoutMs, code));
   EXPECT_EQ(code, 0u);
+}
+
+TEST_F(TrayProgram, CursorCommandsChangeStoredPreferences) {
+  Start();
+  DWORD leftHanded = 7;
+  ASSERT_TRUE(StoredDword(L"LeftHanded", leftHanded));
+  ASSERT_EQ(leftHanded, 1u);
+
+  ASSERT_TRUE(PostCommand(window, kMenuRightHanded));
+  EXPECT_TRUE(WaitFor([&] { return StoredDword(L"LeftHanded", leftHanded) && leftHanded == 0; }, kCommandTimeoutMs));
+
+  std::wstring badge;
+  ASSERT_TRUE(PostCommand(window, kMenuBadgeDot));
+  EXPECT_TRUE(WaitFor([&] { return StoredText(kKey, L"BadgeStyle", badge) && badge == L"dot"; }, kCommandTimeoutMs));
+
+  // The feature switch is not stored; the program keeps running and answering.
+  ASSERT_TRUE(PostCommand(window, kMenuEnable));
+  ASSERT_TRUE(PostCommand(window, kMenuEnable));
+  ASSERT_TRUE(PostCommand(window, kMenuRestoreCursor));
+  // Preference commands still work after "Restore OS cursor" switched the feature off.
+  ASSERT_TRUE(PostCommand(window, kMenuLeftHanded));
+  EXPECT_TRUE(WaitFor([&] { return StoredDword(L"LeftHanded", leftHanded) && leftHanded == 1; }, kCommandTimeoutMs));
+  EXPECT_TRUE(StoredText(kKey, L"BadgeStyle", badge));
+  EXPECT_EQ(badge, L"dot");
+  EXPECT_TRUE(program.Running());
+
+  ExitWithCodeZero();
+
+  // The next start reads the stored choices and writes them back in canonical
+  // form (an unread "BadgeStyle" would come back as "letter").
+  ASSERT_TRUE(RegSetString(HKEY_CURRENT_USER, kKey, L"BadgeStyle", L"DOT_BADGE"));
+  ASSERT_TRUE(RegSetDword(HKEY_CURRENT_USER, kKey, L"LeftHanded", 5));
+  Start();
+  EXPECT_TRUE(StoredText(kKey, L"BadgeStyle", badge));
+  EXPECT_EQ(badge, L"dot");
+  EXPECT_TRUE(StoredDword(L"LeftHanded", leftHanded));
+  EXPECT_EQ(leftHanded, 1u);
+  ExitWithCodeZero();
 }
