@@ -129,20 +129,6 @@ TEST_F(CursorRender, MirroredRowIsLeftRightMirrorOfPlainRow) {
   EXPECT_EQ(mirrored.hotspot.y, plain.hotspot.y);
 }
 
-TEST_F(CursorRender, RightHandedModeMirrorsNothing) {
-  g_app.badgeStyle = 0;
-  g_app.leftHanded = false;
-  for (size_t index : {kArrow, kHand}) {
-    const CursorPixels source = [&] {
-      CursorPixels p;
-      EXPECT_TRUE(ReadCursorPixels(g_app.sourceCursors[index], p));
-      return p;
-    }();
-    const CursorPixels out = Render(index);
-    EXPECT_EQ(out.hotspot.x, source.hotspot.x) << index;
-  }
-}
-
 TEST_F(CursorRender, StyleZeroLeavesUnmirroredRowsUnchanged) {
   g_app.badgeStyle = 0;
   g_app.leftHanded = true;

@@ -63,7 +63,6 @@ TEST(AutoStart_RunValueNamesExecutable, MatchesOnlyThisExecutableIgnoringCase) {
     const wchar_t* value;
     bool on;
   } cases[] = {
-      {L"\"C:\\Program Files\\TolvaneWin\\TolvaneWin.exe\"", true},
       {L"\"c:\\program files\\tolvanewin\\TOLVANEWIN.EXE\" /background", true},
       {L"  \"C:\\Program Files\\TolvaneWin\\TolvaneWin.exe\"\r\n", true},
       {L"\"C:\\Program Files\\TolvaneWin\\TolvaneWin.exe", true},

@@ -1,0 +1,312 @@
+#include <windows.h>
+
+#include <memory>
+
+#include "common/Paths.h"
+#include "common/ScopedHandle.h"
+#include "tests/support/MessageBoxes.h"
+#include "tests/support/Platform.h"
+#include "tests/updater/UpdaterRunFixture.h"
+
+using namespace testing_support;
+
+namespace {
+
+constexpr wchar_t kExtractFailed[] = L"Could not extract the update ZIP.";
+constexpr wchar_t kNoExecutable[] = L"The update ZIP does not contain TolvaneWin.exe.";
+constexpr wchar_t kCannotReplace[] = L"Could not replace TolvaneWin.exe.";
+constexpr wchar_t kLibrariesFailed[] = L"Could not copy update runtime libraries.";
+
+class UpdaterArchive : public UpdaterRun {};
+class UpdaterReplace : public UpdaterRun {};
+class UpdaterInstall : public UpdaterRun {};
+
+ScopedFileHandle OpenExclusive(const std::wstring& path) {
+  return ScopedFileHandle(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+}
+
+std::string Corrupted(std::string bytes, size_t offset) {
+  bytes[offset] = static_cast<char>(bytes[offset] ^ 0x5A);
+  return bytes;
+}
+
+// Lets a test act between the expansion and the rest of the run: the
+// stand-in PowerShell waits after extracting until told to go on.
+class PauseAfterExpansion {
+ public:
+  PauseAfterExpansion() {
+    static unsigned counter = 0;
+    name = L"Local\\tvw-updater-pause-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++);
+    extracted.Reset(CreateEventW(nullptr, TRUE, FALSE, (name + L"-extracted").c_str()));
+    go.Reset(CreateEventW(nullptr, TRUE, FALSE, (name + L"-go").c_str()));
+  }
+  ~PauseAfterExpansion() { Resume(); }
+  Environment environment() const { return {{L"TOLVANE_STANDIN_PAUSE", name}}; }
+  bool WaitExtracted() const { return WaitForSingleObject(extracted.Get(), 20000) == WAIT_OBJECT_0; }
+  void Resume() {
+    if (go.IsValid()) SetEvent(go.Get());
+  }
+
+ private:
+  std::wstring name;
+  ScopedKernelHandle extracted;
+  ScopedKernelHandle go;
+};
+
+}  // namespace
+
+TEST_F(UpdaterArchive, UnusableArchivesLeaveTheInstallationAlone) {
+  const std::string good = BuildZip({{"TolvaneWin.exe", newApp, false}, {"readme.txt", "read me", false}});
+  struct Case {
+    const char* what;
+    std::wstring name;
+    bool writeArchive;
+    std::string archive;
+  };
+  std::vector<Case> cases = {
+      {"bad local header signature", L"signature", true, Corrupted(good, 0)},
+      {"CRC mismatch", L"crc", true, Corrupted(good, 30 + 14 + 100)},
+      {"truncated", L"truncated", true, good.substr(0, good.size() - 40)},
+      {"cut in the middle", L"halved", true, good.substr(0, good.size() / 2)},
+      {"not a ZIP at all", L"text", true, "TolvaneWin.exe"},
+      {"no archive", L"missing", false, ""},
+      {"no PowerShell to start", L"no-powershell", true, good},
+  };
+  std::vector<Install> installs;
+  std::vector<std::unique_ptr<ChildProcess>> runs;
+  for (const Case& c : cases) {
+    installs.push_back(MakeInstall(c.name));
+    const Install& install = installs.back();
+    ASSERT_TRUE(WriteFileBytes(install.target + L".bak", "older"));
+    if (c.writeArchive) {
+      ASSERT_TRUE(WriteFileBytes(install.zip, c.archive));
+    }
+    runs.push_back(std::make_unique<ChildProcess>());
+    if (c.name == L"no-powershell") {
+      // Not beside the updater, not in its folder, and not on its PATH.
+      StartUpdater(*runs.back(), TrayArguments(install), {{L"PATH", L"C:\\nowhere"}}, ToolsWithoutPowerShell());
+    } else {
+      StartUpdater(*runs.back(), TrayArguments(install));
+    }
+  }
+  for (size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE(cases[i].what);
+    DismissFailure(*runs[i], kExtractFailed);
+  }
+  for (size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE(cases[i].what);
+    const Install& install = installs[i];
+    ExpectFailedExit(*runs[i]);
+    EXPECT_EQ(Contents(install.target), kOldApp);
+    EXPECT_EQ(Contents(install.target + L".bak"), "older");
+    EXPECT_EQ(FileExists(install.zip), cases[i].writeArchive);
+    EXPECT_FALSE(DirectoryExists(StageFolder(runs[i]->pid())));
+    ExpectNotStarted(install);
+  }
+}
+
+TEST_F(UpdaterArchive, ArchiveWithoutTheExecutableIsRefused) {
+  const Install install = MakeInstall(L"app");
+  ASSERT_TRUE(WriteFileBytes(install.target + L".bak", "older"));
+  WriteZip(install, {{"README.txt", "notes", true},
+                     {"TolvaneWin.exe/", "", false},
+                     {"TolvaneWin.exe/inner.txt", "a folder of that name", false},
+                     {"bin/TolvaneWin.exe.sig", "signature", false},
+                     {"bin/TolvaneWinUpdater.exe", kNewUpdater, false}});
+  ChildProcess updater;
+  StartUpdater(updater, TrayArguments(install));
+  ExpectFailure(updater, kNoExecutable);
+  EXPECT_EQ(Contents(install.target), kOldApp);
+  EXPECT_EQ(Contents(install.target + L".bak"), "older");
+  EXPECT_FALSE(FileExists(JoinPath(install.folder, L"TolvaneWinUpdater.exe")));
+  EXPECT_TRUE(FileExists(install.zip));
+  EXPECT_FALSE(DirectoryExists(StageFolder(updater.pid())));
+  ExpectNotStarted(install);
+}
+
+TEST_F(UpdaterArchive, PowerShellGetsOneExpandArchiveCommand) {
+  const Install install = MakeInstall(L"app");
+  WriteSimpleZip(install);
+  const std::wstring log = JoinPath(scratch.root(), L"powershell.log");
+  PauseAfterExpansion pause;
+  Environment environment = pause.environment();
+  environment.emplace_back(L"TOLVANE_STANDIN_LOG", log);
+  ChildProcess updater;
+  StartUpdater(updater, TrayArguments(install), environment);
+  ASSERT_TRUE(pause.WaitExtracted());
+  // The stage is the temporary folder joined with the updater's own id.
+  const std::wstring stage = StageFolder(updater.pid());
+  EXPECT_EQ(Contents(JoinPath(stage, L"TolvaneWin.exe")), newApp);
+  pause.Resume();
+  ExpectSuccess(updater);
+
+  const std::string expected = Utf8(L"powershell.exe -NoProfile -ExecutionPolicy Bypass -Command \"Expand-Archive "
+                                    L"-LiteralPath '" +
+                                    install.zip + L"' -DestinationPath '" + stage + L"' -Force\"") +
+                               "\n";
+  EXPECT_EQ(Contents(log), expected);
+}
+
+TEST_F(UpdaterReplace, ATargetInUseStaysWhereItIs) {
+  const Install install = MakeInstall(L"app");
+  WriteSimpleZip(install);
+  ASSERT_TRUE(WriteFileBytes(install.target + L".bak", "older"));
+  ScopedFileHandle inUse = OpenExclusive(install.target);
+  ASSERT_TRUE(inUse.IsValid());
+  ChildProcess updater;
+  StartUpdater(updater, TrayArguments(install));
+  ExpectFailure(updater, kCannotReplace);
+  if (!WineCannotShow("the icon of another process's message box")) {
+    EXPECT_EQ(lastBoxIcon, 32515);  // IDI_EXCLAMATION: a warning.
+  }
+  inUse.Reset();
+  EXPECT_EQ(Contents(install.target), kOldApp);
+  // The old backup goes before the move is tried.
+  EXPECT_FALSE(FileExists(install.target + L".bak"));
+  EXPECT_TRUE(FileExists(install.zip));
+  EXPECT_FALSE(DirectoryExists(StageFolder(updater.pid())));
+  ExpectNotStarted(install);
+}
+
+TEST_F(UpdaterReplace, AFailedCopyPutsTheOldExecutableBack) {
+  const Install install = MakeInstall(L"app");
+  WriteZip(install, {{"TolvaneWin.exe", newApp, true},
+                     {"readme.txt", "read me", false},
+                     {"docs/notes.txt", "notes", true},
+                     {"TolvaneWinUpdater.exe", kNewUpdater, false},
+                     {"runtime.dll", "library", false}});
+  ASSERT_TRUE(WriteFileBytes(install.target + L".bak", "older"));
+  ASSERT_TRUE(WriteFileBytes(JoinPath(install.folder, L"TolvaneWinUpdater.exe"), kOldUpdater));
+
+  PauseAfterExpansion pause;
+  ChildProcess updater;
+  StartUpdater(updater, TrayArguments(install), pause.environment());
+  ASSERT_TRUE(pause.WaitExtracted());
+  // Holding the expanded executable makes its copy fail after the old one was moved aside.
+  const std::wstring stage = StageFolder(updater.pid());
+  ScopedFileHandle source = OpenExclusive(JoinPath(stage, L"TolvaneWin.exe"));
+  ASSERT_TRUE(source.IsValid());
+  pause.Resume();
+  ExpectFailure(updater, kCannotReplace);
+
+  EXPECT_EQ(Contents(install.target), kOldApp);
+  EXPECT_FALSE(FileExists(install.target + L".bak"));
+  EXPECT_EQ(Contents(JoinPath(install.folder, L"TolvaneWinUpdater.exe")), kOldUpdater);
+  EXPECT_FALSE(FileExists(JoinPath(install.folder, L"runtime.dll")));
+  EXPECT_TRUE(FileExists(install.zip));
+  // The stage was cleared; only the file still held cannot go yet.
+  EXPECT_FALSE(FileExists(JoinPath(stage, L"readme.txt")));
+  EXPECT_FALSE(DirectoryExists(JoinPath(stage, L"docs")));
+  EXPECT_TRUE(FileExists(JoinPath(stage, L"TolvaneWin.exe")));
+  ExpectNotStarted(install);
+}
+
+TEST_F(UpdaterReplace, AFailedLibraryCopyKeepsTheNewExecutable) {
+  const Install install = MakeInstall(L"app");
+  WriteZip(install, {{"app/TolvaneWin.exe", newApp, true},
+                     {"app/a.dll", "new a", false},
+                     {"app/b.dll", "new b", true},
+                     {"app/c.dll", "new c", false},
+                     {"tools/TolvaneWinUpdater.exe", kNewUpdater, true}});
+  ASSERT_TRUE(WriteFileBytes(JoinPath(install.folder, L"TolvaneWinUpdater.exe"), kOldUpdater));
+  ASSERT_TRUE(WriteFileBytes(JoinPath(install.folder, L"a.dll"), "old a"));
+  ASSERT_TRUE(WriteFileBytes(JoinPath(install.folder, L"b.dll"), "old b"));
+  ScopedFileHandle inUse = OpenExclusive(JoinPath(install.folder, L"b.dll"));
+  ASSERT_TRUE(inUse.IsValid());
+
+  ChildProcess updater;
+  StartUpdater(updater, TrayArguments(install));
+  ExpectFailure(updater, kLibrariesFailed);
+  inUse.Reset();
+
+  EXPECT_EQ(Contents(install.target), newApp);
+  EXPECT_EQ(Contents(install.target + L".bak"), kOldApp);
+  EXPECT_EQ(Contents(JoinPath(install.folder, L"TolvaneWinUpdater.exe")), kNewUpdater);
+  // Listed in name order: a.dll is copied, b.dll fails, c.dll is never tried.
+  EXPECT_EQ(Contents(JoinPath(install.folder, L"a.dll")), "new a");
+  EXPECT_EQ(Contents(JoinPath(install.folder, L"b.dll")), "old b");
+  EXPECT_FALSE(FileExists(JoinPath(install.folder, L"c.dll")));
+  EXPECT_TRUE(FileExists(install.zip));
+  EXPECT_FALSE(DirectoryExists(StageFolder(updater.pid())));
+  ExpectNotStarted(install, 1500);
+}
+
+TEST_F(UpdaterInstall, InstallsTheExecutableUpdaterAndLibrariesThenRestarts) {
+  const Install install = MakeInstall(L"app");
+  ASSERT_TRUE(WriteFileBytes(JoinPath(install.folder, L"TolvaneWinUpdater.exe"), kOldUpdater));
+  ASSERT_TRUE(WriteFileBytes(JoinPath(install.folder, L"x.dll"), "old x"));
+  WriteZip(install, {{"TolvaneWin-0.2/", "", false},
+                     {"TolvaneWin-0.2/TolvaneWin.exe", newApp, true},
+                     {"TolvaneWin-0.2/x.dll", "new x", true},
+                     {"TolvaneWin-0.2/Y.DLL", "new y", false},
+                     {"TolvaneWin-0.2/notes.dll.txt", "not a library", false},
+                     {"TolvaneWin-0.2/plugins/z.dll", "in a subfolder", false},
+                     {"TolvaneWin-0.2/bin/TolvaneWinUpdater.exe", kNewUpdater, true},
+                     {"other.dll", "beside no executable", false},
+                     {"empty/", "", false}});
+  ChildProcess updater;
+  StartUpdater(updater, TrayArguments(install));
+  ExpectSuccess(updater);
+
+  EXPECT_EQ(Contents(install.target), newApp);
+  EXPECT_EQ(Contents(install.target + L".bak"), kOldApp);
+  EXPECT_EQ(Contents(JoinPath(install.folder, L"TolvaneWinUpdater.exe")), kNewUpdater);
+  EXPECT_EQ(Contents(JoinPath(install.folder, L"x.dll")), "new x");
+  EXPECT_EQ(Contents(JoinPath(install.folder, L"Y.DLL")), "new y");
+  EXPECT_FALSE(FileExists(JoinPath(install.folder, L"notes.dll.txt")));
+  EXPECT_FALSE(FileExists(JoinPath(install.folder, L"z.dll")));
+  EXPECT_FALSE(FileExists(JoinPath(install.folder, L"other.dll")));
+  EXPECT_FALSE(FileExists(install.zip));
+  EXPECT_FALSE(DirectoryExists(StageFolder(updater.pid())));
+  ExpectRestarted(install);
+}
+
+TEST_F(UpdaterInstall, AnArchiveWithOnlyTheExecutableLeavesTheUpdaterAlone) {
+  const Install install = MakeInstall(L"app");
+  ASSERT_TRUE(WriteFileBytes(JoinPath(install.folder, L"TolvaneWinUpdater.exe"), kOldUpdater));
+  WriteZip(install, {{"TolvaneWin.exe", newApp, false}});
+  ChildProcess updater;
+  StartUpdater(updater, TrayArguments(install));
+  ExpectSuccess(updater);
+  EXPECT_EQ(Contents(install.target), newApp);
+  EXPECT_EQ(Contents(install.target + L".bak"), kOldApp);
+  EXPECT_EQ(Contents(JoinPath(install.folder, L"TolvaneWinUpdater.exe")), kOldUpdater);
+  EXPECT_FALSE(FileExists(install.zip));
+  EXPECT_FALSE(DirectoryExists(StageFolder(updater.pid())));
+  ExpectRestarted(install);
+}
+
+TEST_F(UpdaterInstall, ATargetThatDoesNotExistYetIsCreated) {
+  const Install install = MakeInstall(L"app", false);
+  ASSERT_TRUE(WriteFileBytes(install.target + L".bak", "older"));
+  WriteSimpleZip(install);
+  ChildProcess updater;
+  StartUpdater(updater, TrayArguments(install));
+  ExpectSuccess(updater);
+  EXPECT_EQ(Contents(install.target), newApp);
+  EXPECT_FALSE(FileExists(install.target + L".bak"));
+  EXPECT_FALSE(FileExists(install.zip));
+  ExpectRestarted(install);
+}
+
+TEST_F(UpdaterInstall, PathsWithSpacesAndApostrophes) {
+  // PowerShell ends a single-quoted string at U+2019 as well as at U+0027.
+  const std::wstring temp = JoinPath(scratch.root(), L"Temp O'Neil \x2019s");
+  ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
+  const Install install = MakeInstall(L"Tolvane's App \x2018" L"beta\x2019", true, temp);
+  WriteSimpleZip(install);
+  const std::wstring log = JoinPath(scratch.root(), L"powershell.log");
+  ChildProcess updater;
+  StartUpdater(updater, TrayArguments(install), {{L"TMP", temp}, {L"TEMP", temp}, {L"TOLVANE_STANDIN_LOG", log}});
+  ExpectSuccess(updater);
+  EXPECT_EQ(Contents(install.target), newApp);
+  EXPECT_EQ(Contents(install.target + L".bak"), kOldApp);
+  EXPECT_FALSE(FileExists(install.zip));
+  const std::wstring stage = StageFolder(updater.pid(), temp);
+  EXPECT_FALSE(DirectoryExists(stage));
+  const std::wstring quotedZip = L"'" + JoinPath(scratch.root(), L"Temp O''Neil \x2019\x2019s") +
+                                 L"\\TolvaneWin-update-Tolvane''s App \x2018\x2018" L"beta\x2019\x2019.zip'";
+  EXPECT_NE(Contents(log).find(Utf8(L"-LiteralPath " + quotedZip + L" -DestinationPath ")), std::string::npos)
+      << Contents(log);
+  ExpectRestarted(install);
+}
