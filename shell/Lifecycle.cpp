@@ -7,6 +7,9 @@
 #include "cursor/LayoutChange.h"
 #include "cursor/SystemCursors.h"
 #include "shell/AppState.h"
+#include "shell/AutoStart.h"
+#include "shell/ForegroundLayout.h"
+#include "shell/InstallState.h"
 #include "shell/ShellConstants.h"
 #include "shell/TrayIcon.h"
 #include "shell/WindowProc.h"
@@ -16,25 +19,14 @@
 #include "telemetry/WindowsOutbox.h"
 #include "update/UpdateCheck.h"
 
-namespace {
-
-// Layout of the foreground window's thread; thread 0 means our own.
-HKL ForegroundKeyboardLayout() {
-  HWND foreground = GetForegroundWindow();
-  const DWORD thread = foreground != nullptr ? GetWindowThreadProcessId(foreground, nullptr) : 0;
-  return GetKeyboardLayout(thread);
-}
-
-}  // namespace
-
 void HandleCreate(HWND window) {
   g_app.hiddenWindow = window;
-
+  LoadInstallState();
   LoadTelemetryMetadata();
   const uint64_t nowUnix = CurrentUnixTime();
   g_telemetryOutbox->Start(g_telemetryDirectory, kRegistryPath, SendTelemetryNow, nowUnix);
-
   g_app.sessionId = GenerateGuidString();
+  RefreshAutoStartState();
 
   const LANGID language = LOWORD(reinterpret_cast<ULONG_PTR>(ForegroundKeyboardLayout()));
   g_app.badgeText = BadgeFromLocaleName(LocaleNameFromLangId(language));

@@ -36,3 +36,6 @@ inline constexpr WORD kMenuExit = 2009;
 inline constexpr WORD kMenuCheckForUpdates = 2011;
 inline constexpr WORD kMenuDownloadUpdate = 2012;
 inline constexpr WORD kMenuLaunchAtStartup = 2013;
+
+inline constexpr wchar_t kRunRegistryPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+inline constexpr wchar_t kRunRegistryValueName[] = L"TolvaneWin";

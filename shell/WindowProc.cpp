@@ -2,8 +2,10 @@
 
 #include "cursor/LayoutChange.h"
 #include "shell/AppState.h"
+#include "shell/MenuCommands.h"
 #include "shell/ShellConstants.h"
 #include "shell/Timers.h"
+#include "shell/TrayMenu.h"
 #include "shell/UpdateResults.h"
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -27,11 +29,13 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       UpdateLanguageFromLayout(reinterpret_cast<HKL>(lParam), true, true);
       return 0;
     case WM_COMMAND:
+      HandleMenuCommand(window, LOWORD(wParam));
       return 0;
     case WM_TIMER:
       HandleTimer(window, static_cast<UINT_PTR>(wParam));
       return 0;
     case kTrayCallbackMessage:
+      HandleTrayCallback(window, lParam);
       return 0;
     case kUpdateCheckResultMessage:
       HandleUpdateCheckResult(window, lParam);
