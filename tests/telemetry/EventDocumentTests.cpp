@@ -56,7 +56,10 @@ TEST_F(EventDocument, HasEveryMemberOnceInOrderOnOneLine) {
   const Members members = Build(L"launch");
   ASSERT_EQ(members.size(), std::size(kTopLevelKeys)) << document;
   for (size_t i = 0; i < members.size(); ++i) EXPECT_EQ(members[i].first, kTopLevelKeys[i]);
-  EXPECT_EQ(document.find_first_of(" \n\r\t"), std::string::npos) << document;
+  // One line, nothing between tokens.
+  EXPECT_EQ(document.find_first_of("\n\r\t"), std::string::npos) << document;
+  EXPECT_EQ(document.find("\": "), std::string::npos);
+  EXPECT_EQ(document.find(", \""), std::string::npos);
   EXPECT_EQ(JsonMember(members, "schemaVersion"), "3");
   EXPECT_EQ(JsonMember(members, "platform"), "\"windows\"");
   EXPECT_EQ(JsonMember(members, "appVariant"), "\"tw1\"");

@@ -133,6 +133,7 @@ TEST(UpdateRoad, ManualCheckReportsTheLatestVersion) {
   ASSERT_TRUE(FindMessageBox(L"TolvaneWin updates", 15000, box, session.process.pid()));
   EXPECT_EQ(box.text, L"You are using the latest version.");
   ASSERT_TRUE(DismissMessageBox(box));
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(box.window); }, 5000));
 
   // "Download update" with nothing on offer explains itself.
   ASSERT_TRUE(PostCommand(session.window, kMenuDownloadUpdate));
