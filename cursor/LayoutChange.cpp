@@ -4,8 +4,9 @@
 #include "cursor/CursorSet.h"
 #include "cursor/LanguageBadge.h"
 #include "shell/AppState.h"
-#include "telemetry/IdentityMetadata.h"
+#include "shell/ForegroundLayout.h"
 #include "shell/TrayIcon.h"
+#include "telemetry/IdentityMetadata.h"
 
 void UpdateLanguageFromLayout(HKL hkl, bool forceApply, bool /*notify*/) {
   if (hkl != nullptr) {
@@ -34,7 +35,5 @@ void UpdateLanguageFromLayout(HKL hkl, bool forceApply, bool /*notify*/) {
 }
 
 void UpdateLanguageAndApply(bool forceApply, bool notify) {
-  HWND foreground = GetForegroundWindow();
-  const DWORD thread = foreground != nullptr ? GetWindowThreadProcessId(foreground, nullptr) : 0;
-  UpdateLanguageFromLayout(GetKeyboardLayout(thread), forceApply, notify);
+  UpdateLanguageFromLayout(ForegroundKeyboardLayout(), forceApply, notify);
 }

@@ -1,5 +1,6 @@
 #include "update/UpdaterHandOver.h"
 
+#include "common/CommandLine.h"
 #include "common/Paths.h"
 #include "shell/AppState.h"
 #include "telemetry/EventQueue.h"
@@ -19,28 +20,6 @@ std::wstring UpdaterHelperPath() {
   return JoinPath(folder, kUpdaterExeName);
 }
 
-std::wstring QuoteArgument(const std::wstring& text) {
-  // Backslashes are doubled only where they precede a quote (or the closing
-  // quote); elsewhere they reach the other side unchanged.
-  std::wstring quoted = L"\"";
-  size_t backslashes = 0;
-  for (wchar_t c : text) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    if (c == L'"') {
-      quoted.append(backslashes * 2 + 1, L'\\');
-    } else {
-      quoted.append(backslashes, L'\\');
-    }
-    backslashes = 0;
-    quoted.push_back(c);
-  }
-  quoted.append(backslashes * 2, L'\\');
-  quoted.push_back(L'"');
-  return quoted;
-}
 
 std::wstring UpdaterCommandLine(const std::wstring& updaterCopy, DWORD processId, const std::wstring& zipPath,
                                 const std::wstring& targetPath, const std::wstring& version) {

@@ -4,12 +4,12 @@
 
 #include <string>
 
+#include "common/CommandLine.h"
+
 inline constexpr wchar_t kUpdaterExeName[] = L"TolvaneWinUpdater.exe";
 
 // The updater shipped beside the running executable.
 std::wstring UpdaterHelperPath();
-// Quotes one argument so that CommandLineToArgvW gives back exactly the text.
-std::wstring QuoteArgument(const std::wstring& text);
 std::wstring UpdaterCommandLine(const std::wstring& updaterCopy, DWORD processId, const std::wstring& zipPath,
                                 const std::wstring& targetPath, const std::wstring& version);
 // Starts a temporary copy of the updater and destroys the hidden window.

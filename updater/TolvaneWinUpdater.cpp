@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/CommandLine.h"
 #include "common/ScopedHandle.h"
 #include "updater/UpdaterFiles.h"
 
@@ -71,27 +72,6 @@ bool ReadArguments(UpdaterArguments& arguments) {
   }
   LocalFree(tokens);
   return arguments.processId != 0 && !arguments.zipPath.empty() && !arguments.targetPath.empty();
-}
-
-// The one quoting rule shared with the tray program: every backslash and
-// every double quote gets a backslash in front.
-// Backslashes are doubled only where they precede a quote (or the closing
-// quote), so CommandLineToArgvW gives back exactly the text, network paths too.
-std::wstring QuoteArgument(const std::wstring& text) {
-  std::wstring quoted = L"\"";
-  size_t backslashes = 0;
-  for (wchar_t unit : text) {
-    if (unit == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(unit == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-    backslashes = 0;
-    quoted.push_back(unit);
-  }
-  quoted.append(backslashes * 2, L'\\');
-  quoted.push_back(L'"');
-  return quoted;
 }
 
 bool WaitForTrayExit(DWORD processId) {

@@ -116,27 +116,6 @@ void ChildProcess::Kill() {
   processId = 0;
 }
 
-std::wstring QuoteForCommandLine(const std::wstring& argument) {
-  if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) return argument;
-  std::wstring quoted = L"\"";
-  size_t backslashes = 0;
-  for (wchar_t c : argument) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    if (c == L'"') {
-      quoted.append(backslashes * 2 + 1, L'\\');
-    } else {
-      quoted.append(backslashes, L'\\');
-    }
-    backslashes = 0;
-    quoted.push_back(c);
-  }
-  quoted.append(backslashes * 2, L'\\');
-  quoted.push_back(L'"');
-  return quoted;
-}
 
 std::wstring TolvaneWinExePath() {
   return JoinPath(ExecutableDirectory(), L"TolvaneWin.exe");

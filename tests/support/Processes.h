@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <string>
+
+#include "common/CommandLine.h"
 #include <utility>
 #include <vector>
 
@@ -37,8 +39,9 @@ class ChildProcess {
   DWORD processId = 0;
 };
 
-// Quotes one argument the way CommandLineToArgvW splits it.
-std::wstring QuoteForCommandLine(const std::wstring& argument);
+inline std::wstring QuoteForCommandLine(const std::wstring& argument) {
+  return QuoteArgument(argument);
+}
 // Path of the real program under test (built beside the test executables).
 std::wstring TolvaneWinExePath();
 

@@ -30,23 +30,6 @@ std::wstring FullPath(const std::wstring& path) {
 
 }  // namespace
 
-// The tray program's quoting: backslashes doubled only before a quote.
-std::wstring TrayQuote(const std::wstring& text) {
-  std::wstring quoted = L"\"";
-  size_t backslashes = 0;
-  for (wchar_t unit : text) {
-    if (unit == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(unit == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-    backslashes = 0;
-    quoted.push_back(unit);
-  }
-  quoted.append(backslashes * 2, L'\\');
-  quoted.push_back(L'"');
-  return quoted;
-}
 
 std::string Utf8(const std::wstring& text) {
   if (text.empty()) return "";

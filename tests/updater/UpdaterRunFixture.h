@@ -16,8 +16,10 @@ namespace testing_support {
 
 using Environment = std::vector<std::pair<std::wstring, std::wstring>>;
 
-// The tray program's quoting rule: the text comes back whole from CommandLineToArgvW.
-std::wstring TrayQuote(const std::wstring& text);
+// The tray program's quoting rule.
+inline std::wstring TrayQuote(const std::wstring& text) {
+  return QuoteArgument(text);
+}
 
 std::string Utf8(const std::wstring& text);
 // File contents, or "<missing>" when the file cannot be read.

@@ -1,0 +1,17 @@
+# Fails when an executable imports a MinGW runtime DLL: each program must run
+# with nothing beside it. Usage: cmake -DOBJDUMP=... -DEXE=... -P CheckStaticImports.cmake
+execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "objdump failed on ${EXE}")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
+if(NOT imports)
+  message(FATAL_ERROR "no imports read from ${EXE}")
+endif()
+foreach(line IN LISTS imports)
+  string(TOLOWER "${line}" lower)
+  if(lower MATCHES "libstdc|libgcc|libwinpthread|mingw")
+    message(FATAL_ERROR "${EXE} depends on a MinGW runtime DLL: ${line}")
+  endif()
+endforeach()
+message(STATUS "${EXE}: ${imports}")
