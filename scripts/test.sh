@@ -5,8 +5,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TOLVANE_BUILD_DIR:-$root/build}
 
 # The test build reads its release feed from a loopback server of the tests.
+# Its port lies below Linux's ephemeral range, so no socket of a test running
+# alongside can hold it.
 cmake -S "$root" -B "$build" -DTOLVANE_BUILD_TESTS=ON \
-  -DTOLVANE_UPDATE_FEED_URL=http://127.0.0.1:47613/releases/windows-latest.json >/dev/null
+  -DTOLVANE_UPDATE_FEED_URL=http://127.0.0.1:29613/releases/windows-latest.json >/dev/null
 cmake --build "$build" -j "$(nproc)"
 
 . "$root/scripts/wine-session.sh"

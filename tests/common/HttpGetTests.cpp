@@ -27,21 +27,35 @@ HttpReply Reply(int status, const std::string& body, bool chunked = false) {
   return reply;
 }
 
-// A port on which nothing listens: bound once, then released.
-unsigned short ClosedPort() {
-  WSADATA data;
-  WSAStartup(MAKEWORD(2, 2), &data);
-  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  int length = sizeof(address);
-  bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-  getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
-  closesocket(s);
-  WSACleanup();
-  return ntohs(address.sin_port);
-}
+// A port on which nothing listens: bound but never listening, and held for
+// the test's length so that no other program can take it meanwhile.
+class ClosedPort {
+ public:
+  ClosedPort() {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    socketHandle = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof(address);
+    if (bind(socketHandle, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+        getsockname(socketHandle, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+      portNumber = ntohs(address.sin_port);
+    }
+  }
+  ~ClosedPort() {
+    if (socketHandle != INVALID_SOCKET) closesocket(socketHandle);
+    WSACleanup();
+  }
+  ClosedPort(const ClosedPort&) = delete;
+  ClosedPort& operator=(const ClosedPort&) = delete;
+  unsigned short port() const { return portNumber; }
+
+ private:
+  SOCKET socketHandle = INVALID_SOCKET;
+  unsigned short portNumber = 0;
+};
 
 }  // namespace
 
@@ -150,7 +164,9 @@ TEST(Http_HttpGetUrl, OverlongUrlPartsFailBeforeAnyRequest) {
 }
 
 TEST(Http_HttpGetUrl, UnreachablePortFailsQuickly) {
-  const unsigned short port = ClosedPort();
+  const ClosedPort closed;
+  const unsigned short port = closed.port();
+  ASSERT_NE(port, 0);
   std::string body;
   const ULONGLONG start = GetTickCount64();
   EXPECT_FALSE(HttpGetUrl(L"http://127.0.0.1:" + std::to_wstring(port) + L"/", &body));

@@ -167,7 +167,7 @@ TEST_F(CursorInstall, ForcedRefreshRunsOnceNowAndThreeTimesOnTheTimer) {
   ScheduleVisibleCursorRefresh(true);
   EXPECT_EQ(recorder.cursorPosCalls, 1);
   EXPECT_EQ(g_app.visibleRefreshRemaining, 3);
-  PumpUntil([] { return g_app.visibleRefreshRemaining == 0; }, 2000);
+  PumpUntil([] { return g_app.visibleRefreshRemaining == 0; }, 10000);
   PumpMessages(100);
   EXPECT_EQ(recorder.cursorPosCalls, 4);
   EXPECT_EQ(g_app.visibleRefreshRemaining, 0);
@@ -176,12 +176,12 @@ TEST_F(CursorInstall, ForcedRefreshRunsOnceNowAndThreeTimesOnTheTimer) {
   // Re-arming during a burst starts the count again.
   recorder.Clear();
   ScheduleVisibleCursorRefresh(true);
-  ASSERT_TRUE(PumpUntil([&] { return recorder.cursorPosCalls == 2; }, 1000));
+  ASSERT_TRUE(PumpUntil([&] { return recorder.cursorPosCalls == 2; }, 10000));
   ASSERT_EQ(g_app.visibleRefreshRemaining, 2) << "one tick into the first burst";
   const int beforeRearm = recorder.cursorPosCalls;
   ScheduleVisibleCursorRefresh(true);
   EXPECT_EQ(g_app.visibleRefreshRemaining, 3);
-  PumpUntil([] { return g_app.visibleRefreshRemaining == 0; }, 2000);
+  PumpUntil([] { return g_app.visibleRefreshRemaining == 0; }, 10000);
   PumpMessages(100);
   EXPECT_EQ(recorder.cursorPosCalls, beforeRearm + 1 + 3);
 
@@ -189,7 +189,7 @@ TEST_F(CursorInstall, ForcedRefreshRunsOnceNowAndThreeTimesOnTheTimer) {
   recorder.Clear();
   g_app.badgeStyle = 2;
   ApplyCurrentCursors(true);
-  PumpUntil([] { return g_app.visibleRefreshRemaining == 0; }, 2000);
+  PumpUntil([] { return g_app.visibleRefreshRemaining == 0; }, 10000);
   PumpMessages(100);
   EXPECT_EQ(recorder.cursorPosCalls, 4);
   DestroyWindow(window);

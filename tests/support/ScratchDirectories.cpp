@@ -87,9 +87,11 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
          written == bytes.size();
 }
 
+// Tests poll files that running programs replace by renaming; a reader must
+// never make such a rename fail.
 bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
-  ScopedFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ScopedFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.IsValid()) return false;
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.Get(), &size)) return false;

@@ -66,7 +66,7 @@ TEST(TelemetryProgram, EventsAreDeliveredAcrossRuns) {
   // First run of this user: the start-up event is an activation.
   ASSERT_TRUE(WaitFor([&] { return endpoint.Saw("activation"); }, 15000));
   // Acknowledged and the removal written: the outbox file holds no record.
-  EXPECT_TRUE(WaitFor([&] { return OutboxFile(session) == "TVTQ3\n0\n0\n"; }, 5000)) << OutboxFile(session);
+  EXPECT_TRUE(WaitFor([&] { return OutboxFile(session) == "TVTQ3\n0\n0\n"; }, 15000)) << OutboxFile(session);
   EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, kKey, L"TelemetryEventSequence"));
   EXPECT_TRUE(FileExists(JoinPath(JoinPath(session.dirs.localAppData(), L"TolvaneWin"), L"telemetry-state-v3.dat")));
 

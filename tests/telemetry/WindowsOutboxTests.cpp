@@ -321,14 +321,15 @@ TEST(Telemetry_WindowsOutboxFlush, ReturnsAtOnceWhenPersistedAndWaitsAtMostHalfA
   outbox.persistedEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   ULONGLONG start = GetTickCount64();
   outbox.FlushForExit();
-  EXPECT_LT(GetTickCount64() - start, 100u);
+  // Well under the half second it would wait, with room for a busy machine.
+  EXPECT_LT(GetTickCount64() - start, 300u);
 
   outbox.revision = 3;  // nothing persists it: no worker runs here
   start = GetTickCount64();
   outbox.FlushForExit();
   const ULONGLONG waited = GetTickCount64() - start;
   EXPECT_GE(waited, 450u);
-  EXPECT_LT(waited, 1000u);
+  EXPECT_LT(waited, 2500u) << "gives up instead of waiting on";
   CloseHandle(outbox.wakeEvent);
   CloseHandle(outbox.persistedEvent);
 }

@@ -18,7 +18,7 @@ using namespace testing_support;
 
 namespace {
 
-constexpr unsigned short kFeedPort = 47613;  // the test build's feed address
+constexpr unsigned short kFeedPort = 29613;  // the test build's feed address
 constexpr wchar_t kKey[] = L"Software\\TolvaneWin";
 
 std::string FileText(const std::wstring& path) {
@@ -87,8 +87,13 @@ TEST(UpdateRoad, NewerReleaseIsDownloadedVerifiedAndInstalled) {
 
   ASSERT_TRUE(session.Start(install.Exe()));
   // The silent check at start finds the release; then the user downloads it.
-  ASSERT_TRUE(WaitFor([&] { return server.Requests().size() >= 1; }, 10000));
-  Sleep(500);
+  // The program queues "update_available" only after it has taken the offer,
+  // so its outbox says when "Download update" has something to download.
+  const std::wstring outbox =
+      JoinPath(JoinPath(session.dirs.localAppData(), L"TolvaneWin"), L"telemetry-outbox-v3.dat");
+  ASSERT_TRUE(WaitFor([&] { return FileText(outbox).find("\"eventType\":\"update_available\"") != std::string::npos; },
+                      20000))
+      << "the check at start did not report the release";
   ASSERT_TRUE(PostCommand(session.window, kMenuDownloadUpdate));
 
   // The program hands over and ends; the updater installs and starts the new one.
@@ -111,8 +116,7 @@ TEST(UpdateRoad, NewerReleaseIsDownloadedVerifiedAndInstalled) {
   EXPECT_EQ(downloads, 1);
 
   // The last run's events wait in the outbox, in order.
-  const std::string queued =
-      FileText(JoinPath(JoinPath(session.dirs.localAppData(), L"TolvaneWin"), L"telemetry-outbox-v3.dat"));
+  const std::string queued = FileText(outbox);
   size_t at = 0;
   for (const char* type : {"update_available", "update_downloaded", "update_install_start", "activity_summary",
                            "exit"}) {
@@ -131,11 +135,20 @@ TEST(UpdateRoad, ManualCheckReportsTheLatestVersion) {
   server.Route("/releases/windows-latest.json", feed);
   ASSERT_TRUE(session.Start());
   ASSERT_TRUE(WaitFor([&] { return server.Requests().size() >= 1; }, 10000));
-  Sleep(300);
-  ASSERT_TRUE(PostCommand(session.window, kMenuCheckForUpdates));
+  // The silent check at start may still be on its way back; while it runs the
+  // program says so, and the user asks again.
   FoundMessageBox box;
-  ASSERT_TRUE(FindMessageBox(L"TolvaneWin updates", 15000, box, session.process.pid()));
+  const ULONGLONG deadline = GetTickCount64() + 20000;
+  for (;;) {
+    ASSERT_TRUE(PostCommand(session.window, kMenuCheckForUpdates));
+    ASSERT_TRUE(FindMessageBox(L"TolvaneWin updates", 15000, box, session.process.pid()));
+    if (box.text != L"Update check is already running." || GetTickCount64() >= deadline) break;
+    ASSERT_TRUE(DismissMessageBox(box));
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(box.window); }, 5000));
+    Sleep(200);
+  }
   EXPECT_EQ(box.text, L"You are using the latest version.");
+  EXPECT_GE(server.Requests().size(), 2u) << "the manual check asks the feed again";
   ASSERT_TRUE(DismissMessageBox(box));
   ASSERT_TRUE(WaitFor([&] { return !IsWindow(box.window); }, 5000));
 

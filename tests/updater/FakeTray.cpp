@@ -47,6 +47,19 @@ void WriteRecord() {
   MoveFileExW(temporary.c_str(), (folder + L"\\launch-record.txt").c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
+// The test polls the file to learn when it is held; a poll that has it open
+// at this moment makes the exclusive open fail, so try again for a while.
+HANDLE HoldExclusively(const wchar_t* path) {
+  const ULONGLONG deadline = GetTickCount64() + 20000;
+  for (;;) {
+    HANDLE file = CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION || GetTickCount64() >= deadline) {
+      return file;
+    }
+    Sleep(5);
+  }
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
@@ -59,7 +72,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   for (int i = 1; i + 1 < count; ++i) {
     const std::wstring option = argv[i];
     if (option == L"--hold") {
-      held = CreateFileW(argv[++i], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+      held = HoldExclusively(argv[++i]);
     } else if (option == L"--wait-event") {
       event = OpenEventW(SYNCHRONIZE, FALSE, argv[++i]);
     }

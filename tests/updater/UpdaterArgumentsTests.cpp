@@ -157,7 +157,7 @@ TEST_F(UpdaterWait, InstallsOnlyAfterTheTrayProgramHasEnded) {
                                            OPEN_EXISTING, 0, nullptr));
         return !probe.IsValid() && GetLastError() == ERROR_SHARING_VIOLATION;
       },
-      10000));
+      20000));
 
   ChildProcess updater;
   StartUpdater(updater, TrayArguments(install, tray.pid()));

@@ -166,7 +166,7 @@ bool UpdaterRun::WaitForLaunchRecord(const Install& install, LaunchRecord& recor
 
 void UpdaterRun::ExpectRestarted(const Install& install) {
   LaunchRecord record;
-  ASSERT_TRUE(WaitForLaunchRecord(install, record)) << "the tray program was not started";
+  ASSERT_TRUE(WaitForLaunchRecord(install, record, 20000)) << "the tray program was not started";
   // The updater received the path unchanged and quotes it once more.
   EXPECT_EQ(record.commandLine, TrayQuote(install.target));
   EXPECT_EQ(_wcsicmp(FullPath(record.currentFolder).c_str(), FullPath(install.folder).c_str()), 0)
