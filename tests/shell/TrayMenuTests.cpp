@@ -14,6 +14,7 @@
 #include "tests/shell/ShellTestSupport.h"
 #include "tests/support/Platform.h"
 #include "tests/support/ScratchRegistry.h"
+#include "tests/support/Windows.h"
 
 using namespace testing_support;
 using namespace shell_tests;
@@ -197,24 +198,6 @@ TEST_F(TrayMenuTest, StatusRowAtTheBufferLimit) {
 
 namespace {
 
-struct PopupSearch {
-  DWORD processId;
-  HWND found;
-};
-
-BOOL CALLBACK FindVisiblePopupMenu(HWND window, LPARAM lParam) {
-  auto* search = reinterpret_cast<PopupSearch*>(lParam);
-  wchar_t className[16] = {};
-  GetClassNameW(window, className, 16);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (wcscmp(className, L"#32768") == 0 && owner == search->processId && IsWindowVisible(window)) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 LRESULT CALLBACK TrayTestProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == kTrayCallbackMessage) {
     HandleTrayCallback(window, lParam);
@@ -229,9 +212,7 @@ bool TrayEventOpensMenu(HWND window, WORD event) {
   std::atomic<bool> opened{false};
   std::thread watcher([&] {
     while (!done) {
-      PopupSearch search{GetCurrentProcessId(), nullptr};
-      EnumWindows(FindVisiblePopupMenu, reinterpret_cast<LPARAM>(&search));
-      if (search.found != nullptr) {
+      if (FindOpenPopupMenu(GetCurrentProcessId(), 0) != nullptr) {
         opened = true;
         EndMenu();
         return;

@@ -59,36 +59,6 @@ bool SameFilePath(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
-struct PopupSearch {
-  DWORD processId;
-  HWND found;
-};
-
-BOOL CALLBACK FindPopupMenu(HWND window, LPARAM lParam) {
-  auto* search = reinterpret_cast<PopupSearch*>(lParam);
-  wchar_t className[16] = {};
-  GetClassNameW(window, className, 16);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (wcscmp(className, L"#32768") == 0 && owner == search->processId && IsWindowVisible(window)) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-HWND FindOpenMenu(DWORD processId, unsigned timeoutMs) {
-  PopupSearch search{processId, nullptr};
-  WaitFor(
-      [&] {
-        search.found = nullptr;
-        EnumWindows(FindPopupMenu, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
-      },
-      timeoutMs);
-  return search.found;
-}
-
 class TrayProgram : public ::testing::Test {
  protected:
   void SetUp() override { CleanRegistry(); }
@@ -175,14 +145,14 @@ TEST_F(TrayProgram, TrayClickOpensMenuAndExitRowEndsProgram) {
   Start();
   // Notification version 4: the event in the low word, the icon id in the high word.
   ASSERT_TRUE(PostMessageW(window, kTrayCallbackMessage, 0, MAKELPARAM(WM_RBUTTONUP, 1)));
-  HWND menu = FindOpenMenu(program.pid(), kCommandTimeoutMs);
+  HWND menu = FindOpenPopupMenu(program.pid(), kCommandTimeoutMs);
   ASSERT_NE(menu, nullptr);
   PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
-  EXPECT_TRUE(WaitFor([&] { return FindOpenMenu(program.pid(), 0) == nullptr; }, kCommandTimeoutMs));
+  EXPECT_TRUE(WaitFor([&] { return FindOpenPopupMenu(program.pid(), 0) == nullptr; }, kCommandTimeoutMs));
   EXPECT_TRUE(program.Running());
 
   ASSERT_TRUE(PostMessageW(window, kTrayCallbackMessage, 0, MAKELPARAM(WM_LBUTTONUP, 1)));
-  menu = FindOpenMenu(program.pid(), kCommandTimeoutMs);
+  menu = FindOpenPopupMenu(program.pid(), kCommandTimeoutMs);
   ASSERT_NE(menu, nullptr);
   // From no selection, Up wraps to the last row: "Exit".
   PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);

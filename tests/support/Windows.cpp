@@ -23,7 +23,30 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM lParam) {
   return FALSE;
 }
 
+BOOL CALLBACK MatchPopupMenu(HWND window, LPARAM lParam) {
+  auto* state = reinterpret_cast<FindState*>(lParam);
+  wchar_t className[16] = {};
+  GetClassNameW(window, className, 16);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (wcscmp(className, L"#32768") != 0 || owner != state->processId || !IsWindowVisible(window)) return TRUE;
+  state->found = window;
+  return FALSE;
+}
+
 }  // namespace
+
+HWND FindOpenPopupMenu(DWORD processId, unsigned timeoutMs) {
+  FindState state{processId, nullptr};
+  WaitFor(
+      [&] {
+        state.found = nullptr;
+        EnumWindows(MatchPopupMenu, reinterpret_cast<LPARAM>(&state));
+        return state.found != nullptr;
+      },
+      timeoutMs);
+  return state.found;
+}
 
 HWND FindHiddenWindow(unsigned timeoutMs, DWORD processId) {
   FindState state{processId, nullptr};
