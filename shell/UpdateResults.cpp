@@ -79,9 +79,7 @@ void CheckForUpdatesCommand(HWND window) {
 
 void DownloadUpdateCommand(HWND window) {
   if (g_app.updateAvailable && !g_app.updateDownloadRunning && !g_app.updateVersion.empty()) {
-    const std::wstring updater = UpdaterHelperPath();
-    const DWORD attributes = GetFileAttributesW(updater.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (!UpdaterHelperPresent()) {
       g_app.updateStatusMessage = L"Updater helper is missing next to TolvaneWin.exe.";
     } else {
       auto request = std::make_unique<UpdateDownloadRequest>();

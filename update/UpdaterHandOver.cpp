@@ -21,6 +21,11 @@ std::wstring UpdaterHelperPath() {
 }
 
 
+bool UpdaterHelperPresent() {
+  const DWORD attributes = GetFileAttributesW(UpdaterHelperPath().c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 std::wstring UpdaterCommandLine(const std::wstring& updaterCopy, DWORD processId, const std::wstring& zipPath,
                                 const std::wstring& targetPath, const std::wstring& version) {
   return QuoteArgument(updaterCopy) + L" --pid " + std::to_wstring(processId) + L" --zip " + QuoteArgument(zipPath) +
@@ -28,12 +33,11 @@ std::wstring UpdaterCommandLine(const std::wstring& updaterCopy, DWORD processId
 }
 
 bool LaunchUpdaterAndExit(HWND hwnd, const std::wstring& zipPath, const std::wstring& version) {
-  const std::wstring updater = UpdaterHelperPath();
-  const DWORD attributes = GetFileAttributesW(updater.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+  if (!UpdaterHelperPresent()) {
     g_app.updateStatusMessage = L"Updater helper is missing next to TolvaneWin.exe.";
     return false;
   }
+  const std::wstring updater = UpdaterHelperPath();
   const DWORD processId = GetCurrentProcessId();
   const std::wstring copy =
       JoinPath(TempDirectory(), L"TolvaneWinUpdater-" + std::to_wstring(processId) + L".exe");

@@ -161,3 +161,59 @@ TEST(UpdateRoad, ManualCheckReportsTheLatestVersion) {
   ASSERT_TRUE(session.Close(code));
   EXPECT_EQ(code, 0u);
 }
+
+namespace {
+
+// Serves a feed offering 0.1.23 whose archive does not match its digest.
+void ServeMismatchedRelease(LoopbackHttpServer& server) {
+  HttpReply feed;
+  feed.body = "{\"version\":\"0.1.23\",\"downloadUrl\":\"http://127.0.0.1:" + std::to_string(kFeedPort) +
+              "/files/a.zip\",\"sha256\":\"" + std::string(64, '0') + "\",\"sizeBytes\":3}";
+  server.Route("/releases/windows-latest.json", feed);
+  HttpReply file;
+  file.body = "zip";
+  server.Route("/files/a.zip", file);
+}
+
+bool WaitForOffer(const ProgramSession& session) {
+  const std::wstring outbox =
+      JoinPath(JoinPath(session.dirs.localAppData(), L"TolvaneWin"), L"telemetry-outbox-v3.dat");
+  return WaitFor([&] { return FileText(outbox).find("\"eventType\":\"update_available\"") != std::string::npos; },
+                 20000);
+}
+
+}  // namespace
+
+TEST(UpdateRoad, FailedDownloadsExplainThemselvesAndKeepTheProgramRunning) {
+  ProgramSession session;
+  Installation install(session.dirs.root());
+  ASSERT_TRUE(install.ok);
+  LoopbackHttpServer server(kFeedPort);
+  ASSERT_TRUE(server.ok()) << "port " << kFeedPort << " is taken";
+  ServeMismatchedRelease(server);
+  ASSERT_TRUE(RegSetString(HKEY_CURRENT_USER, kKey, L"TelemetryEndpointUrl", L"http://127.0.0.1:9/exec"));
+  ASSERT_TRUE(session.Start(install.Exe()));
+  ASSERT_TRUE(WaitForOffer(session));
+
+  // The archive arrives but fails verification and is deleted.
+  ASSERT_TRUE(PostCommand(session.window, kMenuDownloadUpdate));
+  FoundMessageBox box;
+  ASSERT_TRUE(FindMessageBox(L"TolvaneWin updates", 15000, box, session.process.pid()));
+  EXPECT_EQ(box.text, L"Downloaded update ZIP checksum does not match metadata.");
+  ASSERT_TRUE(DismissMessageBox(box));
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(box.window); }, 5000));
+  EXPECT_FALSE(FileExists(JoinPath(session.dirs.temp(), L"TolvaneWin-update-0.1.23.zip")));
+
+  // The offer stays; without the updater beside the program nothing is downloaded.
+  ASSERT_TRUE(DeleteFileW(JoinPath(install.folder, L"TolvaneWinUpdater.exe").c_str()));
+  const size_t requestsBefore = server.Requests().size();
+  ASSERT_TRUE(PostCommand(session.window, kMenuDownloadUpdate));
+  ASSERT_TRUE(FindMessageBox(L"TolvaneWin updates", 15000, box, session.process.pid()));
+  EXPECT_EQ(box.text, L"Updater helper is missing next to TolvaneWin.exe.");
+  ASSERT_TRUE(DismissMessageBox(box));
+  EXPECT_EQ(server.Requests().size(), requestsBefore);
+
+  unsigned long code = 99;
+  ASSERT_TRUE(session.Close(code));
+  EXPECT_EQ(code, 0u);
+}
