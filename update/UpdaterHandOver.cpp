@@ -21,9 +21,17 @@ std::wstring UpdaterHelperPath() {
 }
 
 
-bool UpdaterHelperPresent() {
-  const DWORD attributes = GetFileAttributesW(UpdaterHelperPath().c_str());
+namespace {
+
+bool IsFile(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+bool UpdaterHelperPresent() {
+  return IsFile(UpdaterHelperPath());
 }
 
 std::wstring UpdaterCommandLine(const std::wstring& updaterCopy, DWORD processId, const std::wstring& zipPath,
@@ -33,11 +41,11 @@ std::wstring UpdaterCommandLine(const std::wstring& updaterCopy, DWORD processId
 }
 
 bool LaunchUpdaterAndExit(HWND hwnd, const std::wstring& zipPath, const std::wstring& version) {
-  if (!UpdaterHelperPresent()) {
+  const std::wstring updater = UpdaterHelperPath();
+  if (!IsFile(updater)) {
     g_app.updateStatusMessage = L"Updater helper is missing next to TolvaneWin.exe.";
     return false;
   }
-  const std::wstring updater = UpdaterHelperPath();
   const DWORD processId = GetCurrentProcessId();
   const std::wstring copy =
       JoinPath(TempDirectory(), L"TolvaneWinUpdater-" + std::to_wstring(processId) + L".exe");

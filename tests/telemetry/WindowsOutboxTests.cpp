@@ -181,10 +181,21 @@ TEST(Telemetry_WindowsOutboxEnqueue, TrimsAgainstLimitsAndRefusesUnloadableRecor
   EXPECT_EQ(outbox.outbox.records.back().body.size(), 10000u);
 }
 
-TEST(Telemetry_WindowsOutboxPersist, NothingIsWrittenOrSentBeforeTheFirstState) {
+// A worker-free outbox in scratch folders with a private HKCU.
+class Telemetry_WindowsOutboxPersist : public ::testing::Test {
+ protected:
+  // Pushes a state and queues one record per body, as producers would.
+  void QueueAfterState(std::initializer_list<const char*> bodies) {
+    manual.PushStateDirect(MakeState(1));
+    for (const char* body : bodies) manual.outbox.Enqueue(MakeRecord(5000, body), 5000);
+  }
+
   ScratchDirectories dirs;
   ScratchRegistry registry;
-  ManualOutbox manual(dirs.root());
+  ManualOutbox manual{dirs.root()};
+};
+
+TEST_F(Telemetry_WindowsOutboxPersist, NothingIsWrittenOrSentBeforeTheFirstState) {
   manual.outbox.Enqueue(MakeRecord(5000, "{}"), 5000);
   manual.outbox.PersistencePass();
   EXPECT_FALSE(FileExists(manual.outbox.outboxPath));
@@ -192,10 +203,7 @@ TEST(Telemetry_WindowsOutboxPersist, NothingIsWrittenOrSentBeforeTheFirstState) 
   EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, kTestKey, L"TelemetryEventSequence"));
 }
 
-TEST(Telemetry_WindowsOutboxPersist, WritesMirrorStateAndQueueThenDispatchesOnce) {
-  ScratchDirectories dirs;
-  ScratchRegistry registry;
-  ManualOutbox manual(dirs.root());
+TEST_F(Telemetry_WindowsOutboxPersist, WritesMirrorStateAndQueueThenDispatchesOnce) {
   manual.PushStateDirect(MakeState(7));
   manual.outbox.Enqueue(MakeRecord(5000, "{\"eventId\":\"A\"}"), 5000);
   manual.outbox.PersistencePass();
@@ -231,13 +239,8 @@ TEST(Telemetry_WindowsOutboxPersist, WritesMirrorStateAndQueueThenDispatchesOnce
   EXPECT_EQ(WaitForSingleObject(manual.outbox.sendEvent, 0), static_cast<DWORD>(WAIT_TIMEOUT));
 }
 
-TEST(Telemetry_WindowsOutboxPersist, AcknowledgementRemovesFrontAndPersistsBeforeNextSend) {
-  ScratchDirectories dirs;
-  ScratchRegistry registry;
-  ManualOutbox manual(dirs.root());
-  manual.PushStateDirect(MakeState(1));
-  manual.outbox.Enqueue(MakeRecord(5000, "{1}"), 5000);
-  manual.outbox.Enqueue(MakeRecord(5000, "{2}"), 5000);
+TEST_F(Telemetry_WindowsOutboxPersist, AcknowledgementRemovesFrontAndPersistsBeforeNextSend) {
+  QueueAfterState({"{1}", "{2}"});
   manual.outbox.PersistencePass();
   ASSERT_EQ(manual.outbox.inFlight.body, "{1}");
 
@@ -252,12 +255,8 @@ TEST(Telemetry_WindowsOutboxPersist, AcknowledgementRemovesFrontAndPersistsBefor
   EXPECT_TRUE(manual.outbox.sending);
 }
 
-TEST(Telemetry_WindowsOutboxPersist, RefusalKeepsRecordAndWaitsFifteenSeconds) {
-  ScratchDirectories dirs;
-  ScratchRegistry registry;
-  ManualOutbox manual(dirs.root());
-  manual.PushStateDirect(MakeState(1));
-  manual.outbox.Enqueue(MakeRecord(5000, "{1}"), 5000);
+TEST_F(Telemetry_WindowsOutboxPersist, RefusalKeepsRecordAndWaitsFifteenSeconds) {
+  QueueAfterState({"{1}"});
   manual.outbox.PersistencePass();
   manual.outbox.resultReady = true;
   manual.outbox.resultAccepted = false;
@@ -274,12 +273,8 @@ TEST(Telemetry_WindowsOutboxPersist, RefusalKeepsRecordAndWaitsFifteenSeconds) {
   EXPECT_EQ(manual.outbox.inFlight.body, "{1}");
 }
 
-TEST(Telemetry_WindowsOutboxPersist, LateAcknowledgementOfTrimmedRecordRemovesNothing) {
-  ScratchDirectories dirs;
-  ScratchRegistry registry;
-  ManualOutbox manual(dirs.root());
-  manual.PushStateDirect(MakeState(1));
-  manual.outbox.Enqueue(MakeRecord(5000, "{1}"), 5000);
+TEST_F(Telemetry_WindowsOutboxPersist, LateAcknowledgementOfTrimmedRecordRemovesNothing) {
+  QueueAfterState({"{1}"});
   manual.outbox.PersistencePass();
   // The record in flight ages out while the request runs.
   manual.outbox.Enqueue(MakeRecord(700000, "{2}"), 700000);
@@ -291,12 +286,8 @@ TEST(Telemetry_WindowsOutboxPersist, LateAcknowledgementOfTrimmedRecordRemovesNo
   EXPECT_EQ(manual.outbox.outbox.records.front().body, "{2}");
 }
 
-TEST(Telemetry_WindowsOutboxPersist, FailedStateWriteBlocksSendingUntilItSucceeds) {
-  ScratchDirectories dirs;
-  ScratchRegistry registry;
-  ManualOutbox manual(dirs.root());
-  manual.PushStateDirect(MakeState(1));
-  manual.outbox.Enqueue(MakeRecord(5000, "{1}"), 5000);
+TEST_F(Telemetry_WindowsOutboxPersist, FailedStateWriteBlocksSendingUntilItSucceeds) {
+  QueueAfterState({"{1}"});
   HANDLE blocker = CreateFileW((manual.outbox.statePath + L".tmp").c_str(), GENERIC_WRITE, 0, nullptr,
                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(blocker, INVALID_HANDLE_VALUE);
