@@ -25,6 +25,7 @@ constexpr wchar_t kBackupSuffix[] = L".bak";
 constexpr wchar_t kLibraryPattern[] = L"*.dll";
 constexpr DWORD kExitWaitMs = 30000;
 constexpr DWORD kTempPathCapacity = MAX_PATH;
+constexpr wchar_t kPowerShellUnderSystem[] = L"WindowsPowerShell\\v1.0\\powershell.exe";
 
 constexpr wchar_t kInvalidArgumentsMessage[] = L"Updater arguments are invalid.";
 constexpr wchar_t kExitTimeoutMessage[] = L"TolvaneWin did not exit in time.";
@@ -48,8 +49,8 @@ int Fail(const wchar_t* message) {
 }
 
 // Values are taken exactly as the platform splits them. The tray program
-// doubles every backslash when it quotes a path, and such a path still names
-// the same file, so nothing is undone here.
+// quotes each path so that this split gives it back unchanged, so nothing is
+// undone here.
 bool ReadArguments(UpdaterArguments& arguments) {
   int count = 0;
   wchar_t** tokens = CommandLineToArgvW(GetCommandLineW(), &count);
@@ -90,16 +91,26 @@ std::wstring TempDirectory() {
   return folder.empty() ? std::wstring(L".") : folder;
 }
 
-// Starts a program from a whole command line with this process's environment.
-bool StartProcess(const std::wstring& commandLine, DWORD flags, const std::wstring& workingFolder,
-                  ScopedKernelHandle& process) {
+// The system's own PowerShell, by its full path: the running updater is a
+// copy in the temporary folder, and a search would look there first.
+std::wstring SystemPowerShellPath() {
+  wchar_t buffer[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryW(buffer, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return std::wstring();
+  return JoinPath(std::wstring(buffer, length), kPowerShellUnderSystem);
+}
+
+// Starts a program with this process's environment. Without an application
+// name the platform takes the program from the command line's first token.
+bool StartProcess(const std::wstring& application, const std::wstring& commandLine, DWORD flags,
+                  const std::wstring& workingFolder, ScopedKernelHandle& process) {
   std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
   buffer.push_back(L'\0');
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, flags, nullptr,
-                      workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info)) {
+  if (!CreateProcessW(application.empty() ? nullptr : application.c_str(), buffer.data(), nullptr, nullptr, FALSE,
+                      flags, nullptr, workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info)) {
     return false;
   }
   CloseHandle(info.hThread);
@@ -111,17 +122,13 @@ bool ExpandArchive(const std::wstring& zipPath, const std::wstring& stageFolder)
   const std::wstring commandLine = L"powershell.exe -NoProfile -ExecutionPolicy Bypass -Command \"Expand-Archive -LiteralPath " +
                                    PowerShellSingleQuoted(zipPath) + L" -DestinationPath " +
                                    PowerShellSingleQuoted(stageFolder) + L" -Force\"";
+  const std::wstring powerShell = SystemPowerShellPath();
   ScopedKernelHandle process;
-  if (!StartProcess(commandLine, CREATE_NO_WINDOW, L"", process)) return false;
+  if (powerShell.empty() || !StartProcess(powerShell, commandLine, CREATE_NO_WINDOW, L"", process)) return false;
   WaitForSingleObject(process.Get(), INFINITE);
   DWORD exitCode = 1;  // Stays a failure when the code cannot be read.
   GetExitCodeProcess(process.Get(), &exitCode);
   return exitCode == 0;
-}
-
-bool IsExistingFile(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // Copies every "*.dll" beside the new executable; stops at the first failure.
@@ -149,6 +156,10 @@ int RunUpdate() {
   const std::wstring stageFolder = JoinPath(TempDirectory(), kStagePrefix + std::to_wstring(GetCurrentProcessId()));
   RemoveDirectoryRecursive(stageFolder);  // Left over by an earlier run with the same id.
   CreateDirectoryW(stageFolder.c_str(), nullptr);
+  // The name is predictable: a link planted there must not send the archive
+  // elsewhere. The clearing above removed a link as a link; one that could not
+  // be removed is left alone.
+  if (!IsRealFolder(stageFolder)) return Fail(kExtractMessage);
 
   // Each failure from here on clears the stage before telling the user.
   auto failAndClean = [&stageFolder](const wchar_t* message) {
@@ -170,7 +181,7 @@ int RunUpdate() {
 
   if (!CopyFileW(newExecutable.c_str(), targetPath.c_str(), FALSE)) {
     DeleteFileW(targetPath.c_str());
-    if (IsExistingFile(backupPath)) MoveFileExW(backupPath.c_str(), targetPath.c_str(), kMoveFlags);
+    RestoreBackup(backupPath, targetPath);
     return failAndClean(kReplaceMessage);
   }
 
@@ -188,7 +199,7 @@ int RunUpdate() {
   RemoveDirectoryRecursive(stageFolder);
 
   ScopedKernelHandle restarted;
-  StartProcess(QuoteArgument(targetPath), 0, targetFolder, restarted);
+  StartProcess(L"", QuoteArgument(targetPath), 0, targetFolder, restarted);
   return 0;
 }
 

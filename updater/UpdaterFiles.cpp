@@ -15,8 +15,27 @@ bool IsDotEntry(const wchar_t* name) {
 // Only the stage folder is walked. A folder link found there is never
 // followed: removal would otherwise reach files outside the stage, and a
 // search could loop.
-bool IsFolderLink(const WIN32_FIND_DATAW& entry) {
-  return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+bool IsLink(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Deletes the link itself, never what it points at. The handle must show the
+// link, not its target; where the platform cannot open the link as such, the
+// link stays and false comes back.
+BOOL RemoveFolderLink(const std::wstring& path) {
+  ScopedFileHandle link(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!link.IsValid()) return FALSE;
+  FILE_ATTRIBUTE_TAG_INFO opened = {};
+  if (!GetFileInformationByHandleEx(link.Get(), FileAttributeTagInfo, &opened, sizeof(opened)) ||
+      (opened.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+    return FALSE;
+  }
+  FILE_DISPOSITION_INFO disposition = {};
+  disposition.DeleteFile = TRUE;
+  return SetFileInformationByHandle(link.Get(), FileDispositionInfo, &disposition, sizeof(disposition));
 }
 
 // PowerShell ends a single-quoted string at any of these, not only at U+0027.
@@ -51,6 +70,7 @@ std::wstring DirectoryName(const std::wstring& path) {
 }
 
 bool FindFileRecursive(const std::wstring& folder, const std::wstring& fileName, std::wstring& foundPath) {
+  if (IsLink(folder)) return false;
   WIN32_FIND_DATAW entry;
   ScopedFindHandle find(FindFirstFileW(JoinPath(folder, L"*").c_str(), &entry));
   if (!find.IsValid()) return false;
@@ -58,7 +78,7 @@ bool FindFileRecursive(const std::wstring& folder, const std::wstring& fileName,
     if (IsDotEntry(entry.cFileName)) continue;
     const std::wstring child = JoinPath(folder, entry.cFileName);
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      if (!IsFolderLink(entry) && FindFileRecursive(child, fileName, foundPath)) return true;
+      if (FindFileRecursive(child, fileName, foundPath)) return true;
     } else if (_wcsicmp(entry.cFileName, fileName.c_str()) == 0) {
       foundPath = child;
       return true;
@@ -67,7 +87,25 @@ bool FindFileRecursive(const std::wstring& folder, const std::wstring& fileName,
   return false;
 }
 
+bool IsExistingFile(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsRealFolder(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+void RestoreBackup(const std::wstring& backupPath, const std::wstring& targetPath) {
+  if (!IsExistingFile(backupPath)) return;
+  if (MoveFileExW(backupPath.c_str(), targetPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) return;
+  CopyFileW(backupPath.c_str(), targetPath.c_str(), FALSE);
+}
+
 BOOL RemoveDirectoryRecursive(const std::wstring& folder) {
+  if (IsLink(folder)) return RemoveFolderLink(folder);
   WIN32_FIND_DATAW entry;
   ScopedFindHandle find(FindFirstFileW(JoinPath(folder, L"*").c_str(), &entry));
   if (find.IsValid()) {
@@ -75,12 +113,7 @@ BOOL RemoveDirectoryRecursive(const std::wstring& folder) {
       if (IsDotEntry(entry.cFileName)) continue;
       const std::wstring child = JoinPath(folder, entry.cFileName);
       if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        // A link goes as a link; what it points at stays.
-        if (IsFolderLink(entry)) {
-          RemoveDirectoryW(child.c_str());
-        } else {
-          RemoveDirectoryRecursive(child);
-        }
+        RemoveDirectoryRecursive(child);
       } else {
         SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(child.c_str());

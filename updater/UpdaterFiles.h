@@ -24,8 +24,18 @@ std::wstring DirectoryName(const std::wstring& path);
 // name matches case-insensitively. foundPath is written only on success.
 bool FindFileRecursive(const std::wstring& folder, const std::wstring& fileName, std::wstring& foundPath);
 
-// Deletes a folder tree, read-only files included. Returns the result of the
-// final RemoveDirectoryW of the folder itself.
+// A file, not a folder, stands at path.
+bool IsExistingFile(const std::wstring& path);
+// A folder that is not a link to somewhere else stands at path.
+bool IsRealFolder(const std::wstring& path);
+
+// Puts the backup back in the target's place after a failed install: moved
+// when possible, else copied, so a program stays where one stood.
+void RestoreBackup(const std::wstring& backupPath, const std::wstring& targetPath);
+
+// Deletes a folder tree, read-only files included. Folder links, the folder
+// itself included, are removed as links: what they point at stays. Returns
+// the result of the final removal of the folder itself.
 BOOL RemoveDirectoryRecursive(const std::wstring& folder);
 
 }  // namespace updater

@@ -4,14 +4,57 @@
 
 #include <atomic>
 
+#include "common/CommandLine.h"
 #include "common/Paths.h"
 #include "common/ScopedHandle.h"
+#include "tests/support/Platform.h"
 
 namespace testing_support {
 
 namespace {
 
 std::atomic<unsigned> g_dirCounter{0};
+
+bool IsFolderLink(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+std::wstring UnixPath(const std::wstring& path) {
+  using UnixFileName = char*(CDECL*)(const wchar_t*);
+  const auto convert = reinterpret_cast<UnixFileName>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  char* name = convert != nullptr ? convert(path.c_str()) : nullptr;
+  if (name == nullptr) return L"";
+  std::wstring wide;
+  for (const char* c = name; *c != '\0'; ++c) wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*c)));
+  HeapFree(GetProcessHeap(), 0, name);
+  return wide;
+}
+
+// Wine starts Unix programs too. Their handles cannot be waited on, so
+// callers poll for the program's effect.
+bool StartUnixProgram(std::wstring commandLine) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    return false;
+  }
+  if (info.hThread != nullptr) CloseHandle(info.hThread);
+  if (info.hProcess != nullptr) CloseHandle(info.hProcess);
+  return true;
+}
+
+// Wine has no call that removes a folder link without reaching its target,
+// and once the target is gone it no longer lists the link at all.
+void RemoveWithUnixTools(const std::wstring& path) {
+  const std::wstring unixPath = UnixPath(path);
+  if (!unixPath.empty() && StartUnixProgram(L"/bin/rm -rf -- " + QuoteArgument(unixPath))) {
+    WaitFor([&] { return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES; }, 10000);
+  }
+}
 
 bool SaveVariable(const wchar_t* name, std::wstring& value) {
   const DWORD needed = GetEnvironmentVariableW(name, nullptr, 0);
@@ -53,6 +96,7 @@ ScratchDirectories::~ScratchDirectories() {
   RestoreVariable(L"TEMP", hadTemp, savedTemp);
   RestoreVariable(L"TMP", hadTmp, savedTmp);
   RemoveTree(rootPath);
+  if (IsWine() && DirectoryExists(rootPath)) RemoveWithUnixTools(rootPath);
 }
 
 void RemoveTree(const std::wstring& path) {
@@ -64,7 +108,10 @@ void RemoveTree(const std::wstring& path) {
       const std::wstring name = data.cFileName;
       if (name == L"." || name == L"..") continue;
       const std::wstring child = JoinPath(path, name);
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        // A link goes as a link; under Wine only the Unix tools can do that.
+        if (!IsWine()) RemoveDirectoryW(child.c_str());
+      } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         RemoveTree(child);
       } else {
         SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -112,6 +159,18 @@ bool FileExists(const std::wstring& path) {
 bool DirectoryExists(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
+  if (!IsWine()) {
+    return CreateSymbolicLinkW(link.c_str(), target.c_str(),
+                               SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) != FALSE;
+  }
+  const std::wstring unixTarget = UnixPath(target);
+  const std::wstring unixLink = UnixPath(link);
+  return !unixTarget.empty() && !unixLink.empty() &&
+         StartUnixProgram(L"/bin/ln -s -- " + QuoteArgument(unixTarget) + L" " + QuoteArgument(unixLink)) &&
+         WaitFor([&] { return IsFolderLink(link); }, 10000);
 }
 
 }  // namespace testing_support

@@ -35,5 +35,9 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool ReadFileBytes(const std::wstring& path, std::string& bytes);
 bool FileExists(const std::wstring& path);
 bool DirectoryExists(const std::wstring& path);
+// Makes link a folder link to target. Under Wine, whose own calls make no
+// links, it is a Unix symbolic link, which Wine shows as a folder reparse
+// point. False when no link could be made.
+bool MakeFolderLink(const std::wstring& link, const std::wstring& target);
 
 }  // namespace testing_support

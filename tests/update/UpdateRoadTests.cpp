@@ -59,10 +59,7 @@ TEST(UpdateRoad, NewerReleaseIsDownloadedVerifiedAndInstalled) {
   ProgramSession session;
   Installation install(session.dirs.root());
   ASSERT_TRUE(install.ok);
-  // The updater copy runs from the temporary folder; the stand-in PowerShell
-  // beside it is found first.
-  ASSERT_TRUE(CopyFileW(JoinPath(ExecutableDirectory(), L"stand_in_powershell.exe").c_str(),
-                        JoinPath(session.dirs.temp(), L"powershell.exe").c_str(), FALSE));
+  // PowerShell is the stand-in installed at the test prefix's system path.
 
   std::string newProgram;
   ASSERT_TRUE(ReadFileBytes(JoinPath(ExecutableDirectory(), L"fake_tolvanewin.exe"), newProgram));

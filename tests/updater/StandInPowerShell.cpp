@@ -6,8 +6,8 @@
 //
 // It reads STORED and DEFLATE entries, creates folders, overwrites files and
 // exits with 1 when the command or the archive is bad, as PowerShell does when
-// its last command fails. It is copied beside the updater under test and never
-// ships.
+// its last command fails. It replaces the test prefix's stub at the system
+// path and never ships.
 //
 // Test hooks, taken from the environment:
 //   TOLVANE_STANDIN_LOG    append the full command line (UTF-8) to this file

@@ -140,16 +140,9 @@ TEST_F(UpdaterWait, InstallsOnlyAfterTheTrayProgramHasEnded) {
 
   // The stand-in tray program keeps its executable open, as a running program
   // would, and ends when told to.
-  const std::wstring lingerFolder = JoinPath(scratch.root(), L"running");
-  ASSERT_TRUE(CreateDirectoryW(lingerFolder.c_str(), nullptr));
-  const std::wstring lingerExe = JoinPath(lingerFolder, L"TolvaneWin.exe");
-  ASSERT_TRUE(WriteFileBytes(lingerExe, newApp));
-  const std::wstring eventName =
-      L"Local\\tvw-updater-exit-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount());
-  ScopedKernelHandle exitNow(CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()));
-  ASSERT_TRUE(exitNow.IsValid());
   ChildProcess tray;
-  ASSERT_TRUE(tray.Start(lingerExe, L"--hold " + QuoteForCommandLine(install.target) + L" --wait-event " + eventName));
+  ScopedKernelHandle exitNow;
+  StartRunningTray(tray, exitNow, L"--hold " + QuoteForCommandLine(install.target));
   ASSERT_TRUE(WaitFor(
       [&] {
         ScopedFileHandle probe(CreateFileW(install.target.c_str(), GENERIC_READ,
@@ -181,6 +174,40 @@ TEST_F(UpdaterWait, InstallsOnlyAfterTheTrayProgramHasEnded) {
   EXPECT_EQ(Contents(install.target + L".bak"), kOldApp);
   EXPECT_FALSE(DirectoryExists(stage));
   ExpectRestarted(install);
+}
+
+TEST_F(UpdaterWait, AFolderLinkAtTheStageNameIsNeverFollowed) {
+  const Install install = MakeInstall(L"app");
+  WriteSimpleZip(install);
+  ChildProcess tray;
+  ScopedKernelHandle exitNow;
+  StartRunningTray(tray, exitNow);
+  ChildProcess updater;
+  StartUpdater(updater, TrayArguments(install, tray.pid()));
+
+  // The stage's name is known from the updater's id before the updater makes it.
+  const std::wstring outside = JoinPath(scratch.root(), L"outside");
+  ASSERT_TRUE(CreateDirectoryW(outside.c_str(), nullptr));
+  ASSERT_TRUE(WriteFileBytes(JoinPath(outside, L"keep.txt"), "keep"));
+  const std::wstring stage = StageFolder(updater.pid());
+  if (!MakeFolderLink(stage, outside)) GTEST_SKIP() << "no right to make folder links here: " << GetLastError();
+  ASSERT_TRUE(updater.Running());
+  ASSERT_TRUE(SetEvent(exitNow.Get()));
+
+  if (WineCannotShow("an install after the stage link is removed (Wine cannot remove a link itself)")) {
+    ExpectFailure(updater, kExtractFailed);
+    EXPECT_EQ(Contents(install.target), kOldApp);
+    EXPECT_TRUE(FileExists(install.zip));
+    ExpectNotStarted(install);
+  } else {
+    ExpectSuccess(updater);
+    EXPECT_EQ(Contents(install.target), newApp);
+    EXPECT_FALSE(DirectoryExists(stage));
+    ExpectRestarted(install);
+  }
+  // Nothing behind the link was deleted, and nothing was expanded there.
+  EXPECT_EQ(Contents(JoinPath(outside, L"keep.txt")), "keep");
+  EXPECT_FALSE(FileExists(JoinPath(outside, L"TolvaneWin.exe")));
 }
 
 TEST_F(UpdaterSlow, GivesUpWhenTheTrayProgramRunsOnPastThirtySeconds) {

@@ -185,20 +185,64 @@ TEST(Updater_RemoveDirectoryRecursive, AFileInUseKeepsItsFoldersAndTheRestGoes) 
 }
 
 TEST(Updater_RemoveDirectoryRecursive, RemovesAFolderLinkButNotWhatItPointsAt) {
-  TOLVANE_SKIP_ON_WINE("CreateSymbolicLinkW reports success but makes no link");
-  ScratchDirectories scratch;
-  const std::wstring root = scratch.root();
-  MakeFolder(root + L"\\outside");
-  MakeFile(root + L"\\outside\\TolvaneWin.exe");
-  MakeFolder(root + L"\\stage");
-  if (!CreateSymbolicLinkW((root + L"\\stage\\link").c_str(), (root + L"\\outside").c_str(),
-                           SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE)) {
-    GTEST_SKIP() << "no right to make symbolic links here: " << GetLastError();
-  }
+  struct Case {
+    const char* what;
+    const wchar_t* link;     // under the scratch root
+    const wchar_t* removed;  // the folder handed to the walkers
+  };
+  const Case cases[] = {
+      {"a link inside the folder", L"\\stage\\link", L"\\stage"},
+      {"the folder itself is a link", L"\\stage", L"\\stage"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchDirectories scratch;
+    const std::wstring root = scratch.root();
+    MakeFolder(root + L"\\outside");
+    MakeFile(root + L"\\outside\\TolvaneWin.exe");
+    if (std::wstring(c.link) != c.removed) MakeFolder(root + c.removed);
+    if (!MakeFolderLink(root + c.link, root + L"\\outside")) {
+      GTEST_SKIP() << "no right to make folder links here: " << GetLastError();
+    }
 
-  std::wstring found;
-  EXPECT_FALSE(updater::FindFileRecursive(root + L"\\stage", L"TolvaneWin.exe", found)) << found.c_str();
-  EXPECT_NE(updater::RemoveDirectoryRecursive(root + L"\\stage"), FALSE);
-  EXPECT_FALSE(DirectoryExists(root + L"\\stage"));
-  EXPECT_TRUE(FileExists(root + L"\\outside\\TolvaneWin.exe"));
+    std::wstring found;
+    EXPECT_FALSE(updater::FindFileRecursive(root + c.removed, L"TolvaneWin.exe", found)) << found.c_str();
+    const BOOL removed = updater::RemoveDirectoryRecursive(root + c.removed);
+    EXPECT_TRUE(FileExists(root + L"\\outside\\TolvaneWin.exe"));
+    if (!WineCannotShow("removing a folder link itself (Wine opens only its target)")) {
+      EXPECT_NE(removed, FALSE);
+      EXPECT_EQ(GetFileAttributesW((root + c.removed).c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+  }
+}
+
+TEST(Updater_RestoreBackup, PutsAProgramBackEvenWhenTheBackupCannotMove) {
+  struct Case {
+    const char* what;
+    bool backup;
+    bool holdBackup;  // open for reading without delete sharing: no move, but a copy
+    const char* target;
+    bool backupStays;
+  };
+  const Case cases[] = {
+      {"moved back", true, false, "old", false},
+      {"copied back", true, true, "old", true},
+      {"no backup", false, false, "<missing>", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchDirectories scratch;
+    const std::wstring target = scratch.root() + L"\\TolvaneWin.exe";
+    const std::wstring backup = target + L".bak";
+    if (c.backup) MakeFile(backup, "old");
+    ScopedFileHandle held;
+    if (c.holdBackup) {
+      held.Reset(CreateFileW(backup.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+      ASSERT_TRUE(held.IsValid());
+    }
+    updater::RestoreBackup(backup, target);
+    std::string bytes;
+    EXPECT_EQ(ReadFileBytes(target, bytes) ? bytes : "<missing>", c.target);
+    EXPECT_EQ(FileExists(backup), c.backupStays);
+  }
 }

@@ -20,6 +20,7 @@ constexpr wchar_t kLibrariesFailed[] = L"Could not copy update runtime libraries
 class UpdaterArchive : public UpdaterRun {};
 class UpdaterReplace : public UpdaterRun {};
 class UpdaterInstall : public UpdaterRun {};
+class UpdaterNoPowerShell : public UpdaterRun {};
 
 ScopedFileHandle OpenExclusive(const std::wstring& path) {
   return ScopedFileHandle(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -70,7 +71,6 @@ TEST_F(UpdaterArchive, UnusableArchivesLeaveTheInstallationAlone) {
       {"cut in the middle", L"halved", true, good.substr(0, good.size() / 2)},
       {"not a ZIP at all", L"text", true, "TolvaneWin.exe"},
       {"no archive", L"missing", false, ""},
-      {"no PowerShell to start", L"no-powershell", true, good},
   };
   std::vector<Install> installs;
   std::vector<std::unique_ptr<ChildProcess>> runs;
@@ -82,12 +82,7 @@ TEST_F(UpdaterArchive, UnusableArchivesLeaveTheInstallationAlone) {
       ASSERT_TRUE(WriteFileBytes(install.zip, c.archive));
     }
     runs.push_back(std::make_unique<ChildProcess>());
-    if (c.name == L"no-powershell") {
-      // Not beside the updater, not in its folder, and not on its PATH.
-      StartUpdater(*runs.back(), TrayArguments(install), {{L"PATH", L"C:\\nowhere"}}, ToolsWithoutPowerShell());
-    } else {
-      StartUpdater(*runs.back(), TrayArguments(install));
-    }
+    StartUpdater(*runs.back(), TrayArguments(install));
   }
   for (size_t i = 0; i < cases.size(); ++i) {
     SCOPED_TRACE(cases[i].what);
@@ -261,6 +256,20 @@ TEST_F(UpdaterInstall, InstallsTheExecutableUpdaterAndLibrariesThenRestarts) {
   ExpectRestarted(install);
 }
 
+TEST_F(UpdaterInstall, APowerShellBesideTheUpdaterIsNeverStarted) {
+  // The running updater is a copy in the temporary folder, where anyone may
+  // put a file. This one records its start beside itself.
+  ASSERT_TRUE(WriteFileBytes(JoinPath(toolFolder, L"powershell.exe"), newApp));
+  const Install install = MakeInstall(L"app");
+  WriteSimpleZip(install);
+  ChildProcess updater;
+  StartUpdater(updater, TrayArguments(install));
+  ExpectSuccess(updater);
+  EXPECT_EQ(Contents(install.target), newApp);
+  EXPECT_FALSE(FileExists(JoinPath(toolFolder, L"launch-record.txt")));
+  ExpectRestarted(install);
+}
+
 TEST_F(UpdaterInstall, AnArchiveWithOnlyTheExecutableLeavesTheUpdaterAlone) {
   const Install install = MakeInstall(L"app");
   ASSERT_TRUE(WriteFileBytes(JoinPath(install.folder, L"TolvaneWinUpdater.exe"), kOldUpdater));
@@ -309,4 +318,30 @@ TEST_F(UpdaterInstall, PathsWithSpacesAndApostrophes) {
   EXPECT_NE(Contents(log).find(Utf8(L"-LiteralPath " + quotedZip + L" -DestinationPath ")), std::string::npos)
       << Contents(log);
   ExpectRestarted(install);
+}
+
+// The test prefix has one system folder for every test, so ctest runs this
+// one after all others that need PowerShell; it puts the stand-in back.
+TEST_F(UpdaterNoPowerShell, WithoutTheSystemsPowerShellNothingIsInstalled) {
+  if (!IsWine()) GTEST_SKIP() << "the system's own PowerShell is removed only in the test prefix";
+  wchar_t system[MAX_PATH] = {};
+  ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH), 0u);
+  const std::wstring powerShell = JoinPath(system, L"WindowsPowerShell\\v1.0\\powershell.exe");
+  struct PutBack {
+    const std::wstring& path;
+    ~PutBack() { CopyFileW(JoinPath(ExecutableDirectory(), L"stand_in_powershell.exe").c_str(), path.c_str(), FALSE); }
+  } putBack{powerShell};
+  ASSERT_TRUE(DeleteFileW(powerShell.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) << GetLastError();
+
+  const Install install = MakeInstall(L"app");
+  ASSERT_TRUE(WriteFileBytes(install.target + L".bak", "older"));
+  WriteSimpleZip(install);
+  ChildProcess updater;
+  StartUpdater(updater, TrayArguments(install));
+  ExpectFailure(updater, kExtractFailed);
+  EXPECT_EQ(Contents(install.target), kOldApp);
+  EXPECT_EQ(Contents(install.target + L".bak"), "older");
+  EXPECT_TRUE(FileExists(install.zip));
+  EXPECT_FALSE(DirectoryExists(StageFolder(updater.pid())));
+  ExpectNotStarted(install);
 }

@@ -51,9 +51,7 @@ void UpdaterRun::SetUp() {
   toolFolder = JoinPath(scratch.root(), L"tools");
   ASSERT_TRUE(CreateDirectoryW(toolFolder.c_str(), nullptr));
   updaterPath = JoinPath(toolFolder, L"TolvaneWinUpdater.exe");
-  powerShellPath = JoinPath(toolFolder, L"powershell.exe");
   ASSERT_TRUE(CopyFileW(JoinPath(bin, L"TolvaneWinUpdater.exe").c_str(), updaterPath.c_str(), FALSE));
-  ASSERT_TRUE(CopyFileW(JoinPath(bin, L"stand_in_powershell.exe").c_str(), powerShellPath.c_str(), FALSE));
   ASSERT_TRUE(ReadFileBytes(JoinPath(bin, L"fake_tolvanewin.exe"), newApp));
   ASSERT_GT(newApp.size(), 1000u);
 
@@ -88,17 +86,21 @@ std::wstring UpdaterRun::TrayArguments(const Install& install, DWORD processId) 
          L" --target " + TrayQuote(install.target) + L" --version " + TrayQuote(L"0.2.0");
 }
 
-void UpdaterRun::StartUpdater(ChildProcess& updater, const std::wstring& arguments, const Environment& environment,
-                              const std::wstring& tools) {
-  const std::wstring exe = tools.empty() ? updaterPath : JoinPath(tools, L"TolvaneWinUpdater.exe");
-  ASSERT_TRUE(updater.Start(exe, arguments, environment)) << GetLastError();
+void UpdaterRun::StartUpdater(ChildProcess& updater, const std::wstring& arguments, const Environment& environment) {
+  ASSERT_TRUE(updater.Start(updaterPath, arguments, environment)) << GetLastError();
 }
 
-std::wstring UpdaterRun::ToolsWithoutPowerShell() {
-  const std::wstring folder = JoinPath(scratch.root(), L"bare-tools");
+void UpdaterRun::StartRunningTray(ChildProcess& tray, ScopedKernelHandle& exitNow, const std::wstring& arguments) {
+  const std::wstring folder = JoinPath(scratch.root(), L"running");
   CreateDirectoryW(folder.c_str(), nullptr);
-  EXPECT_TRUE(CopyFileW(updaterPath.c_str(), JoinPath(folder, L"TolvaneWinUpdater.exe").c_str(), FALSE));
-  return folder;
+  const std::wstring exe = JoinPath(folder, L"TolvaneWin.exe");
+  ASSERT_TRUE(WriteFileBytes(exe, newApp));
+  static unsigned counter = 0;
+  const std::wstring eventName =
+      L"Local\\tvw-updater-exit-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++);
+  exitNow.Reset(CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()));
+  ASSERT_TRUE(exitNow.IsValid());
+  ASSERT_TRUE(tray.Start(exe, arguments + L" --wait-event " + eventName));
 }
 
 void UpdaterRun::ExpectFailure(ChildProcess& updater, const std::wstring& text) {

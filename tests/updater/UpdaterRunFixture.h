@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/ScopedHandle.h"
 #include "tests/support/Processes.h"
 #include "tests/support/ScratchDirectories.h"
 #include "tests/updater/ZipWriter.h"
@@ -38,8 +39,9 @@ struct LaunchRecord {
   std::wstring currentFolder;
 };
 
-// Runs the real TolvaneWinUpdater.exe, copied into a scratch folder beside
-// the stand-in powershell.exe so that the stand-in is found first.
+// Runs the real TolvaneWinUpdater.exe, copied into a scratch folder as the
+// tray program copies it into the temporary folder. PowerShell is the stand-in
+// installed at the test prefix's system path.
 class UpdaterRun : public ::testing::Test {
  protected:
   static constexpr const char* kOldApp = "old TolvaneWin build";
@@ -60,10 +62,10 @@ class UpdaterRun : public ::testing::Test {
   std::wstring TrayArguments(const Install& install, DWORD processId = 0) const;
   DWORD EndedProcessId() const { return ended.pid(); }
 
-  void StartUpdater(ChildProcess& updater, const std::wstring& arguments, const Environment& environment = {},
-                    const std::wstring& toolFolder = L"");
-  // A folder with only the updater in it: PowerShell must be found elsewhere.
-  std::wstring ToolsWithoutPowerShell();
+  void StartUpdater(ChildProcess& updater, const std::wstring& arguments, const Environment& environment = {});
+  // A stand-in tray program, run from its own scratch folder, that lives
+  // until exitNow is set (30 s at most).
+  void StartRunningTray(ChildProcess& tray, ScopedKernelHandle& exitNow, const std::wstring& arguments = L"");
 
   // The one message box of a failed run: caption, text, OK, exit code 1.
   void ExpectFailure(ChildProcess& updater, const std::wstring& text);
@@ -84,7 +86,6 @@ class UpdaterRun : public ::testing::Test {
 
   int lastBoxIcon = 0;  // IDI_* number of the last box's icon, 0 when unknown.
   std::wstring updaterPath;
-  std::wstring powerShellPath;
   std::wstring toolFolder;
   std::string newApp;  // The stand-in tray program packed as the new TolvaneWin.exe.
   ScratchDirectories scratch;
