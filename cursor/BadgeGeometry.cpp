@@ -1,6 +1,7 @@
 #include "cursor/BadgeGeometry.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -80,14 +81,26 @@ POINT ReplacementHotspot(UINT hotspotX, UINT hotspotY, int width, int height, bo
   return hotspot;
 }
 
-SIZE ReplacementCanvasSize(SIZE target, const BITMAP* colour, const BITMAP* mask) {
-  SIZE canvas = target;
+SIZE SourceImageSize(const BITMAP* colour, const BITMAP* mask) {
+  SIZE size{0, 0};
   if (colour != nullptr) {
-    canvas.cx = std::max<LONG>(target.cx, colour->bmWidth > 0 ? colour->bmWidth : 1);
-    canvas.cy = std::max<LONG>(target.cy, colour->bmHeight > 0 ? colour->bmHeight : 1);
+    size.cx = colour->bmWidth > 0 ? colour->bmWidth : 1;
+    size.cy = colour->bmHeight > 0 ? colour->bmHeight : 1;
   } else if (mask != nullptr) {
-    canvas.cx = std::max<LONG>(target.cx, mask->bmWidth > 0 ? mask->bmWidth : 1);
-    canvas.cy = std::max<LONG>(target.cy, mask->bmHeight > 3 ? mask->bmHeight / 2 : 1);
+    size.cx = mask->bmWidth > 0 ? mask->bmWidth : 1;
+    size.cy = mask->bmHeight > 3 ? mask->bmHeight / 2 : 1;
   }
-  return canvas;
+  return size;
+}
+
+SIZE ReplacementCanvasSize(SIZE target, const BITMAP* colour, const BITMAP* mask) {
+  const SIZE source = SourceImageSize(colour, mask);
+  return SIZE{std::max(target.cx, source.cx), std::max(target.cy, source.cy)};
+}
+
+UINT StretchedHotspot(UINT hotspot, LONG sourceExtent, LONG canvasExtent) {
+  if (sourceExtent <= 0 || sourceExtent >= canvasExtent) return hotspot;
+  const uint64_t scaled = static_cast<uint64_t>(hotspot) * static_cast<uint64_t>(canvasExtent) /
+                          static_cast<uint64_t>(sourceExtent);
+  return static_cast<UINT>(std::min<uint64_t>(scaled, UINT_MAX));
 }

@@ -46,6 +46,15 @@ POINT ReplacementHotspot(UINT hotspotX, UINT hotspotY, int width, int height, bo
 // stacked), or neither.
 SIZE ReplacementCanvasSize(SIZE target, const BITMAP* colour, const BITMAP* mask);
 
+// Size of the source image as the canvas is grown to it; {0, 0} when
+// neither bitmap was read. Arguments as for ReplacementCanvasSize.
+SIZE SourceImageSize(const BITMAP* colour, const BITMAP* mask);
+
+// One hotspot coordinate of a source whose image is stretched from
+// sourceExtent to canvasExtent pixels: scaled with the image (rounded down)
+// so it stays on the same point of the shape. Unstretched, it is unchanged.
+UINT StretchedHotspot(UINT hotspot, LONG sourceExtent, LONG canvasExtent);
+
 struct TextBox {
   float width = 0;
   float height = 0;

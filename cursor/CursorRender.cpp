@@ -210,10 +210,15 @@ HCURSOR CreateMirroredSystemCursor(const SystemCursorSpec& spec, size_t index) {
     const bool hasColour = colour && GetObjectW(colour.Get(), sizeof(colourBits), &colourBits) != 0;
     const bool hasMask =
         !hasColour && mask && GetObjectW(mask.Get(), sizeof(maskBits), &maskBits) != 0;
-    canvas = ReplacementCanvasSize(target, hasColour ? &colourBits : nullptr,
-                                   hasMask ? &maskBits : nullptr);
-    hotspotX = std::min<UINT>(info.xHotspot, static_cast<UINT>(canvas.cx - 1));
-    hotspotY = std::min<UINT>(info.yHotspot, static_cast<UINT>(canvas.cy - 1));
+    const BITMAP* colourRead = hasColour ? &colourBits : nullptr;
+    const BITMAP* maskRead = hasMask ? &maskBits : nullptr;
+    canvas = ReplacementCanvasSize(target, colourRead, maskRead);
+    // DrawIconEx stretches a smaller source to the canvas; the hotspot goes with it.
+    const SIZE image = SourceImageSize(colourRead, maskRead);
+    hotspotX = std::min<UINT>(StretchedHotspot(info.xHotspot, image.cx, canvas.cx),
+                              static_cast<UINT>(canvas.cx - 1));
+    hotspotY = std::min<UINT>(StretchedHotspot(info.yHotspot, image.cy, canvas.cy),
+                              static_cast<UINT>(canvas.cy - 1));
   }
   const int width = static_cast<int>(canvas.cx);
   const int height = static_cast<int>(canvas.cy);

@@ -164,6 +164,26 @@ TEST(BadgeGeometry_ReplacementHotspot, ClampsThenMirrors) {
   }
 }
 
+TEST(BadgeGeometry_StretchedHotspot, ScalesOnlyWithAStretchedImage) {
+  BITMAP mask = {};
+  mask.bmWidth = 24;
+  mask.bmHeight = 48;  // mask-only source: one half is the image
+  const SIZE maskImage = SourceImageSize(nullptr, &mask);
+  struct Case {
+    UINT hotspot;
+    LONG source, canvas;
+    UINT expected;
+  } cases[] = {
+      {12, 24, 32, 16}, {11, 24, 32, 14}, {0, 24, 32, 0}, {30, 24, 32, 40},  // stretched, rounded down
+      {15, 32, 32, 15}, {30, 48, 48, 30}, {7, 0, 32, 7},                     // unstretched or unread
+      {12, maskImage.cx, 32, 16}, {12, maskImage.cy, 32, 16}, {0xFFFFFFFF, 1, 2, 0xFFFFFFFF},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(StretchedHotspot(c.hotspot, c.source, c.canvas), c.expected)
+        << c.hotspot << " from " << c.source << " to " << c.canvas;
+  }
+}
+
 TEST(BadgeGeometry_ReplacementCanvasSize, GrowsToSourceBitmap) {
   const SIZE target{32, 32};
   BITMAP colour = {};

@@ -241,6 +241,61 @@ TEST_F(CursorRender, LargerSourceGrowsCanvasSmallerIsStretched) {
   EXPECT_EQ(out.height, target.cy);
 }
 
+TEST_F(CursorRender, StretchedSourceKeepsHotspotOnTheShape) {
+  // A 24 px cross with 3 px bars, hotspot on its centre (12, 12).
+  constexpr int kSource = 24;
+  BITMAPINFO format = {};
+  format.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  format.bmiHeader.biWidth = kSource;
+  format.bmiHeader.biHeight = -kSource;
+  format.bmiHeader.biPlanes = 1;
+  format.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  ScopedBitmap colour(CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits, nullptr, 0));
+  ASSERT_TRUE(colour.IsValid());
+  std::vector<uint8_t> andMask(kSource * 4, 0xFF);  // rows padded to 4 bytes
+  for (int y = 0; y < kSource; ++y) {
+    for (int x = 0; x < kSource; ++x) {
+      const int dx = std::abs(x - 12), dy = std::abs(y - 12);
+      const bool ink = (dx <= 1 && dy <= 10) || (dy <= 1 && dx <= 10);
+      static_cast<uint32_t*>(bits)[y * kSource + x] = ink ? 0xFF000000u : 0u;
+      if (ink) andMask[y * 4 + x / 8] &= static_cast<uint8_t>(~(0x80 >> (x % 8)));
+    }
+  }
+  ScopedBitmap mask(CreateBitmap(kSource, kSource, 1, 1, andMask.data()));
+  ICONINFO info = {FALSE, 12, 12, mask.Get(), colour.Get()};
+  DestroyCursor(g_app.sourceCursors[kArrow]);
+  g_app.sourceCursors[kArrow] = static_cast<HCURSOR>(CreateIconIndirect(&info));
+  ASSERT_NE(g_app.sourceCursors[kArrow], nullptr);
+
+  g_app.badgeStyle = 0;
+  for (bool leftHanded : {false, true}) {  // the arrow row is mirrored when left-handed
+    SCOPED_TRACE(leftHanded);
+    g_app.leftHanded = leftHanded;
+    const CursorPixels out = Render(kArrow);
+    ASSERT_GT(out.width, kSource);
+    ASSERT_GT(out.height, kSource);
+    // The drawn bars are the columns and rows that are mostly opaque.
+    double sumX = 0, sumY = 0;
+    int columns = 0, rows = 0;
+    for (int i = 0; i < out.width; ++i) {
+      int opaque = 0;
+      for (int j = 0; j < out.height; ++j) opaque += Opaque(out.At(i, j));
+      if (opaque > out.height / 2) sumX += i, ++columns;
+    }
+    for (int j = 0; j < out.height; ++j) {
+      int opaque = 0;
+      for (int i = 0; i < out.width; ++i) opaque += Opaque(out.At(i, j));
+      if (opaque > out.width / 2) sumY += j, ++rows;
+    }
+    ASSERT_GT(columns, 0);
+    ASSERT_GT(rows, 0);
+    // One pixel of slack for the stretch and for a mirrored DrawImage.
+    EXPECT_NEAR(out.hotspot.x, sumX / columns, 1.0);
+    EXPECT_NEAR(out.hotspot.y, sumY / rows, 1.0);
+  }
+}
+
 TEST_F(CursorRender, MissingCopyFallsBackToSystemCursor) {
   g_app.badgeStyle = 1;
   DestroyCursor(g_app.sourceCursors[kCross]);
