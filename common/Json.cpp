@@ -10,7 +10,17 @@ std::wstring JsonEscape(const std::wstring& text) {
       case L'\r': escaped += L"\\r"; break;
       case L'"': escaped += L"\\\""; break;
       case L'\\': escaped += L"\\\\"; break;
-      default: escaped += unit; break;
+      default:
+        if (unit < 0x20) {
+          // JSON allows no raw control character inside a string.
+          static const wchar_t kHex[] = L"0123456789ABCDEF";
+          escaped += L"\\u00";
+          escaped += kHex[unit >> 4];
+          escaped += kHex[unit & 0xF];
+        } else {
+          escaped += unit;
+        }
+        break;
     }
   }
   return escaped;

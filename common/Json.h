@@ -2,8 +2,9 @@
 
 #include <string>
 
-// Escapes tab, LF, CR, '"' and '\' for use between JSON quotes; every other
-// unit, control characters and surrogates included, passes unchanged.
+// Escapes tab, LF, CR, '"' and '\' for use between JSON quotes, and every
+// other unit below U+0020 as a backslash, "u00" and two hex digits; DEL, '/'
+// and surrogates pass unchanged.
 std::wstring JsonEscape(const std::wstring& text);
 
 // Finds "key" by plain text search and returns the next quoted text after

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/ScopedHandle.h"
+#include "common/Text.h"
 
 bool RegistryReadQword(HKEY key, const wchar_t* name, uint64_t& value) {
   unsigned char buffer[8] = {};
@@ -30,7 +31,19 @@ bool RegistryReadString(HKEY key, const wchar_t* name, std::wstring& value) {
     return false;
   }
   text.resize(size / 2);
-  while (!text.empty() && text.back() == L'\0') text.pop_back();
+  // The text ends at its first NUL, as other readers of REG_SZ see it; this
+  // also drops the terminator and anything the second read did not fill.
+  const size_t end = text.find(L'\0');
+  if (end != std::wstring::npos) text.resize(end);
+  value = std::move(text);
+  return true;
+}
+
+bool RegistryReadInstallText(HKEY key, const wchar_t* name, std::wstring& value, size_t utf8Limit) {
+  std::wstring text;
+  if (!RegistryReadString(key, name, text)) return false;
+  if (text.size() > kInstallTextLimit || text.find_first_of(L"\r\n") != std::wstring::npos) return false;
+  if (utf8Limit != SIZE_MAX && WideToUtf8(text).size() > utf8Limit) return false;
   value = std::move(text);
   return true;
 }

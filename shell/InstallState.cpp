@@ -12,9 +12,10 @@
 #include "common/Time.h"
 #include "common/Version.h"
 #include "shell/AppState.h"
-#include "telemetry/IdentityMetadata.h"
 #include "shell/Preferences.h"
 #include "shell/ShellConstants.h"
+#include "telemetry/IdentityMetadata.h"
+#include "telemetry/StateSnapshot.h"
 
 namespace {
 
@@ -26,6 +27,13 @@ bool WriteQword(HKEY key, const wchar_t* name, uint64_t value) {
 std::wstring ReadStringOrEmpty(HKEY key, const wchar_t* name) {
   std::wstring text;
   RegistryReadString(key, name, text);
+  return text;
+}
+
+// An install text that events or the state file could not carry reads as empty.
+std::wstring ReadInstallTextOrEmpty(HKEY key, const wchar_t* name, size_t utf8Limit = SIZE_MAX) {
+  std::wstring text;
+  RegistryReadInstallText(key, name, text, utf8Limit);
   return text;
 }
 
@@ -59,7 +67,7 @@ void LoadInstallState() {
     return;
   }
 
-  std::wstring installId = ReadStringOrEmpty(key.Get(), L"InstallId");
+  std::wstring installId = ReadInstallTextOrEmpty(key.Get(), L"InstallId", telemetry::kInstallIdLimit);
   if (installId.empty()) {
     installId = GenerateGuidString();
     g_app.identityFresh = true;
@@ -67,7 +75,7 @@ void LoadInstallState() {
   }
   g_app.installId = installId;
 
-  std::wstring deviceId = ReadStringOrEmpty(key.Get(), L"DeviceId");
+  std::wstring deviceId = ReadInstallTextOrEmpty(key.Get(), L"DeviceId");
   if (deviceId.empty()) {
     deviceId = MachineOrNewDeviceId();
     RegistryWriteString(key.Get(), L"DeviceId", deviceId);
@@ -86,16 +94,16 @@ void LoadInstallState() {
   g_app.lastSeenUnix = now;
   WriteQword(key.Get(), L"LastSeenUnix", now);
 
-  g_app.installVersion = ReadStringOrEmpty(key.Get(), L"InstallVersion");
+  g_app.installVersion = ReadInstallTextOrEmpty(key.Get(), L"InstallVersion");
   if (g_app.installVersion.empty()) {
     g_app.installVersion = kAppVersion;
     RegistryWriteString(key.Get(), L"InstallVersion", g_app.installVersion);
   }
 
-  const std::wstring previousVersion = ReadStringOrEmpty(key.Get(), L"LastSeenVersion");
-  g_app.updatedFromVersion = ReadStringOrEmpty(key.Get(), L"UpdatedFromVersion");
-  g_app.updatedToVersion = ReadStringOrEmpty(key.Get(), L"UpdatedToVersion");
-  g_app.lastUpdatedAt = ReadStringOrEmpty(key.Get(), L"LastUpdatedAt");
+  const std::wstring previousVersion = ReadInstallTextOrEmpty(key.Get(), L"LastSeenVersion");
+  g_app.updatedFromVersion = ReadInstallTextOrEmpty(key.Get(), L"UpdatedFromVersion");
+  g_app.updatedToVersion = ReadInstallTextOrEmpty(key.Get(), L"UpdatedToVersion");
+  g_app.lastUpdatedAt = ReadInstallTextOrEmpty(key.Get(), L"LastUpdatedAt");
 
   if (g_app.identityFresh) {
     g_app.launchKind = L"activation";

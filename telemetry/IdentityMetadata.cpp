@@ -88,7 +88,9 @@ void LoadTelemetryMetadata() {
       }
       if (!parsed && RegistryReadQword(key.Get(), L"InstallFirstSeenUnix", value) && value != 0) {
         g_app.installFirstSeenUnix = value;
-        RegistryReadString(key.Get(), L"InstallDateProvenance", g_app.installDateProvenance);
+        // A word the state file could not hold leaves the earlier one.
+        RegistryReadInstallText(key.Get(), L"InstallDateProvenance", g_app.installDateProvenance,
+                                telemetry::kProvenanceLimit);
       }
     }
     key.Reset();

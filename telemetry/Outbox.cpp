@@ -116,8 +116,7 @@ void Outbox::Trim(uint64_t nowUnix) {
     if (!tooOld && records.size() <= kOutboxRecordLimit && totalBytes <= kOutboxByteLimit) break;
     totalBytes -= RecordBytes(front);
     records.pop_front();
-    // A count loaded at its maximum stays there rather than wrapping to 0.
-    if (dropped != UINT64_MAX) ++dropped;
+    CountDrop();
   }
 }
 

@@ -36,6 +36,11 @@ struct Outbox {
   // Drops from the front while the front is more than seven days old, or
   // the queue holds too many records or too many bytes.
   void Trim(uint64_t nowUnix);
+  // Counts one record given up; a count at its maximum stays there rather
+  // than wrapping to 0.
+  void CountDrop() {
+    if (dropped != UINT64_MAX) ++dropped;
+  }
 };
 
 }  // namespace telemetry

@@ -101,7 +101,7 @@ void WindowsOutbox::Start(const std::wstring& directory, const std::wstring& key
     if (!outbox.Load(in)) {
       const std::wstring corrupt = outboxPath + kCorruptSuffix;
       MoveFileExW(outboxPath.c_str(), corrupt.c_str(), MOVEFILE_REPLACE_EXISTING);
-      outbox.dropped += 1;
+      outbox.CountDrop();
       outboxHealthy = false;
     }
   } else if (GetFileAttributesW(outboxPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
@@ -141,7 +141,7 @@ void WindowsOutbox::Enqueue(Record record, uint64_t nowUnix) {
     if (admissible) {
       outbox.records.push_back(std::move(record));
     } else {
-      outbox.dropped += 1;
+      outbox.CountDrop();
     }
     outbox.Trim(nowUnix);
     revision += 1;

@@ -5,14 +5,16 @@
 #include "common/Json.h"
 #include "common/Url.h"
 
-TEST(Json_JsonEscape, EscapesOnlyTheFiveCharacters) {
+TEST(Json_JsonEscape, EscapesQuoteBackslashAndEveryControlCharacter) {
   EXPECT_EQ(JsonEscape(L""), L"");
   EXPECT_EQ(JsonEscape(L"a\"b\\c\td\ne\rf"), L"a\\\"b\\\\c\\td\\ne\\rf");
-  // Other control characters, '/', DEL and non-ASCII pass unchanged.
-  const std::wstring untouched = {0x0000, 0x0001, 0x0008, 0x000B, 0x000C, 0x001F, 0x007F,
-                                  L'/',   0x00E9, 0x20AC, 0xD800, 0xDC00, 0xD83D, 0xDE00};
-  EXPECT_EQ(JsonEscape(untouched), untouched);
   EXPECT_EQ(JsonEscape(L"\\\\\"\""), L"\\\\\\\\\\\"\\\"");
+  // Other control characters become a backslash, "u00" and two hex digits.
+  EXPECT_EQ(JsonEscape(std::wstring(L"\0\x01\x08\x0B\x0C\x1A\x1F", 7)),
+            L"\\u0000\\u0001\\u0008\\u000B\\u000C\\u001A\\u001F");
+  // '/', DEL and non-ASCII, lone surrogates included, pass unchanged.
+  const std::wstring untouched = {L' ', 0x007F, L'/', 0x00E9, 0x20AC, 0xD800, 0xDC00, 0xD83D, 0xDE00};
+  EXPECT_EQ(JsonEscape(untouched), untouched);
 }
 
 TEST(Json_ExtractJsonStringUtf8, FindsValuesByTextSearch) {

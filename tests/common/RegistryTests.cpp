@@ -78,7 +78,9 @@ TEST_F(RegistryHelpers, ReadStringRefusesOtherTypesAndKeepsValue) {
   }
 }
 
-TEST_F(RegistryHelpers, ReadStringRemovesAnyNumberOfTerminators) {
+// The text ends at its first NUL, so the terminators go and an embedded NUL
+// ends it early.
+TEST_F(RegistryHelpers, ReadStringEndsAtTheFirstNul) {
   struct Case {
     const wchar_t* name;
     const wchar_t* data;
@@ -90,17 +92,15 @@ TEST_F(RegistryHelpers, ReadStringRemovesAnyNumberOfTerminators) {
       {L"one", L"ab", 6, L"ab"},
       {L"three", L"ab\0\0", 10, L"ab"},
       {L"onlyNul", L"", 2, L""},
-      {L"embedded", L"a\0b", 8, nullptr},
+      {L"onlyNuls", L"\0\0", 6, L""},
+      {L"embedded", L"a\0b", 8, L"a"},
+      {L"nulFirst", L"\0ab", 8, L""},
   };
   for (const Case& c : cases) {
     SetRaw(c.name, REG_SZ, c.data, c.bytes);
     std::wstring value = L"before";
     ASSERT_TRUE(RegistryReadString(key.Get(), c.name, value)) << c.name;
-    if (c.expected != nullptr) {
-      EXPECT_EQ(value, c.expected) << c.name;
-    } else {
-      EXPECT_EQ(value, std::wstring(L"a\0b", 3)) << c.name;
-    }
+    EXPECT_EQ(value, c.expected) << c.name;
   }
 }
 

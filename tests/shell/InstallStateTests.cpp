@@ -7,13 +7,20 @@
 #include <string>
 
 #include "BuildConfig.h"
+#include "common/Paths.h"
 #include "common/Registry.h"
+#include "common/Text.h"
 #include "common/Time.h"
 #include "common/Version.h"
 #include "shell/AppState.h"
 #include "shell/InstallState.h"
 #include "shell/Preferences.h"
+#include "telemetry/EventQueue.h"
+#include "telemetry/IdentityMetadata.h"
+#include "telemetry/WindowsOutbox.h"
 #include "tests/shell/ShellTestSupport.h"
+#include "tests/support/JsonProbe.h"
+#include "tests/support/ScratchDirectories.h"
 #include "tests/support/ScratchRegistry.h"
 
 using namespace testing_support;
@@ -261,6 +268,67 @@ TEST_F(InstallStateTest, LaunchKindFollowsStoredValues) {
     ExpectQword(L"FirstRunUnix", g_app.firstRunUnix);
     EXPECT_NE(g_app.firstRunUnix, 0u);
   }
+}
+
+// Texts that no event or state file could carry read as unreadable values;
+// the start's event is still queued and handed to the sender, and the state
+// file it writes loads at the next start.
+TEST_F(InstallStateTest, TextsNoEventOrStateFileCanCarryCountAsUnreadable) {
+  const struct Case {
+    const wchar_t* name;
+    std::wstring AppState::*member;
+    const wchar_t* expected;  // nullptr: a new identifier, stored
+  } cases[] = {
+      {L"InstallId", &AppState::installId, nullptr},
+      {L"DeviceId", &AppState::deviceId, nullptr},
+      {L"InstallVersion", &AppState::installVersion, kAppVersion},
+      {L"LastSeenVersion", &AppState::updatedFromVersion, L"0.1.2"},  // no update seen
+      {L"UpdatedFromVersion", &AppState::updatedFromVersion, L""},
+      {L"UpdatedToVersion", &AppState::updatedToVersion, L""},
+      {L"LastUpdatedAt", &AppState::lastUpdatedAt, L""},
+  };
+  const auto check = [this](const Case& c, const std::wstring& text) {
+    SCOPED_TRACE(::testing::Message() << WideToUtf8(c.name) << ", " << text.size() << " units");
+    ASSERT_TRUE(RegDeleteTreeIfPresent(HKEY_CURRENT_USER, kKey));
+    ResetAppState();
+    SeedIdentity();
+    SeedHistory();
+    ASSERT_TRUE(RegSetString(HKEY_CURRENT_USER, kKey, c.name, text));
+    ScratchDirectories dirs;
+    LoadInstallState();
+    EXPECT_EQ(g_app.identityFresh, c.member == &AppState::installId);
+    if (c.expected != nullptr) {
+      EXPECT_EQ(g_app.*c.member, c.expected);
+    } else {
+      EXPECT_NE(g_app.*c.member, text);
+      ExpectString(c.name, g_app.*c.member);
+    }
+    LoadTelemetryMetadata();
+
+    telemetry::WindowsOutbox outbox;  // no workers: one pass is run here
+    outbox.statePath = JoinPath(g_telemetryDirectory, L"telemetry-state-v3.dat");
+    outbox.outboxPath = JoinPath(g_telemetryDirectory, L"telemetry-outbox-v3.dat");
+    outbox.registryKeyPath = kKey;
+    outbox.running = true;
+    telemetry::WindowsOutbox* const programOutbox = g_telemetryOutbox;
+    g_telemetryOutbox = &outbox;
+    SendTelemetryReportNow(g_app.launchKind.c_str());
+    outbox.PersistencePass();
+    g_telemetryOutbox = programOutbox;
+    ASSERT_EQ(outbox.outbox.records.size(), 1u);
+    std::vector<std::pair<std::string, std::string>> members;
+    EXPECT_TRUE(ParseJsonObject(outbox.outbox.records.front().body, members));
+    EXPECT_TRUE(outbox.sending);
+    std::string stateFile;
+    EXPECT_TRUE(ReadFileBytes(outbox.statePath, stateFile) && telemetry::StateSnapshot().Parse(stateFile));
+  };
+  const std::wstring texts[] = {std::wstring(1 << 19, L'7'), L"0.1\n7", L"0.1\r7"};
+  for (const Case& c : cases) {
+    for (const std::wstring& text : texts) check(c, text);
+  }
+  // Identifiers within 256 characters that the state file still cannot hold.
+  check(cases[0], std::wstring(200, L'i'));
+  check(cases[0], std::wstring(100, L'\u00E9'));
 }
 
 TEST_F(InstallStateTest, SmallFirstRunQwordIsAcceptedAsStored) {

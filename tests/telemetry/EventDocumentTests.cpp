@@ -168,7 +168,12 @@ TEST_F(EventDocument, LastSeenZeroUsesTheCurrentTime) {
 TEST_F(EventDocument, RegistryTextsAreEscapedAndMayBeLong) {
   g_app.installId = L"quote\" back\\ tab\t";
   g_app.deviceId = std::wstring(10000, L'd');
+  // Every control character, NUL included, survives as the same text.
+  std::string controls;
+  for (char c = 0; c < 0x20; ++c) controls += c;
+  g_app.lastUpdatedAt.assign(controls.begin(), controls.end());
   const Members members = Build(L"launch");
+  EXPECT_EQ(JsonStringValue(JsonMember(members, "lastUpdatedAt")), controls);
   EXPECT_EQ(JsonStringValue(JsonMember(members, "installId")), "quote\" back\\ tab\t");
   EXPECT_EQ(JsonStringValue(JsonMember(members, "deviceId")).size(), 10000u);
   EXPECT_EQ(members.size(), std::size(kTopLevelKeys));

@@ -156,6 +156,21 @@ TEST_F(IdentityMetadata, RefusedStateFileIsCopiedAsideAndMirrorFillsIn) {
   EXPECT_TRUE(g_app.orderingReliable);
 }
 
+// A mirrored word that the state file could not hold is not read; only the
+// first one fits.
+TEST_F(IdentityMetadata, MirroredProvenanceTheStateFileCannotHoldIsNotRead) {
+  CreateDirectoryW(folder.c_str(), nullptr);
+  ASSERT_TRUE(WriteFileBytes(StatePath(), ""));
+  const std::wstring words[] = {std::wstring(64, L'p'), std::wstring(65, L'p'), std::wstring(33, L'\u00E9'), L"a\nb",
+                                L"a\rb"};
+  for (const std::wstring& word : words) {
+    WriteMirror(L"REG-ID", 12, 4, 777, word);
+    LoadTelemetryMetadata();
+    EXPECT_EQ(g_app.installFirstSeenUnix, 777u);
+    EXPECT_EQ(g_app.installDateProvenance, &word == words ? word : L"migrated_period") << word.size();
+  }
+}
+
 TEST_F(IdentityMetadata, RefusedStateFileWithoutMirrorSequenceIsUnknownHistory) {
   CreateDirectoryW(folder.c_str(), nullptr);
   ASSERT_TRUE(WriteFileBytes(StatePath(), "TVTS3\r\nbad"));

@@ -181,6 +181,21 @@ TEST(Telemetry_WindowsOutboxEnqueue, TrimsAgainstLimitsAndRefusesUnloadableRecor
   EXPECT_EQ(outbox.outbox.records.back().body.size(), 10000u);
 }
 
+// Every drop counts up to the largest count and stays there, never back to 0.
+TEST(Telemetry_WindowsOutbox, DroppedCountStaysAtItsMaximum) {
+  WindowsOutbox outbox;
+  outbox.outbox.dropped = UINT64_MAX;
+  outbox.Enqueue(MakeRecord(5000, std::string(65537, 'b')), 5000);
+  EXPECT_EQ(outbox.publishedDropped, UINT64_MAX);
+
+  ScratchDirectories dirs;
+  ASSERT_TRUE(WriteFileBytes(JoinPath(dirs.root(), L"telemetry-outbox-v3.dat"), "not an outbox"));
+  auto* started = new WindowsOutbox();  // never destroyed, like the program's
+  started->outbox.dropped = UINT64_MAX;
+  started->Start(dirs.root(), kTestKey, nullptr, 1000);
+  EXPECT_EQ(started->publishedDropped, UINT64_MAX);
+}
+
 // A worker-free outbox in scratch folders with a private HKCU.
 class Telemetry_WindowsOutboxPersist : public ::testing::Test {
  protected:
