@@ -36,9 +36,20 @@ bool CrackHttpUrl(const std::wstring& url, DWORD extraUnits, CrackedUrl& cracked
   return true;
 }
 
-bool HttpUrlFits(const std::wstring& url) {
+bool HttpUrlFits(const std::wstring& url, size_t appendedQueryUnits) {
+  if (appendedQueryUnits >= kExtraBufferUnits) return false;
   CrackedUrl cracked;
-  return CrackHttpUrl(url, kExtraBufferUnits, cracked);
+  return CrackHttpUrl(url, kExtraBufferUnits - static_cast<DWORD>(appendedQueryUnits), cracked);
+}
+
+bool HttpQueryEndsUrl(const std::wstring& url) {
+  URL_COMPONENTS components = {};
+  components.dwStructSize = sizeof(components);
+  // No buffer: the answer points into url.
+  components.dwExtraInfoLength = 1;
+  if (!WinHttpCrackUrl(url.c_str(), 0, 0, &components)) return false;
+  return components.lpszExtraInfo != nullptr && components.dwExtraInfoLength > 0 &&
+         components.lpszExtraInfo + components.dwExtraInfoLength == url.c_str() + url.size();
 }
 
 bool HttpGetUrl(const std::wstring& url, std::string* body) {

@@ -31,8 +31,12 @@ struct CrackedUrl {
 // Splits a URL with host, path and extra-information buffers of 256, 2048 and
 // extraUnits characters; false when it cannot be split or a part does not fit.
 bool CrackHttpUrl(const std::wstring& url, DWORD extraUnits, CrackedUrl& cracked);
-// True when HttpGetUrl can split the URL.
-bool HttpUrlFits(const std::wstring& url);
+// True when HttpGetUrl can split the URL once appendedQueryUnits more
+// characters are added at the end of its query (see HttpQueryEndsUrl).
+bool HttpUrlFits(const std::wstring& url, size_t appendedQueryUnits = 0);
+// True when the URL's query (extra information) is what ends it, so text
+// appended to the URL lengthens the query and no other part.
+bool HttpQueryEndsUrl(const std::wstring& url);
 
 // One synchronous GET (http or https, redirects always followed). True only
 // for a 2xx status whose whole body, at most kHttpBodyLimit bytes, landed in

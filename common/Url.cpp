@@ -27,6 +27,12 @@ std::string UrlEncode(const std::string& bytes) {
   return encoded;
 }
 
+size_t UrlEncodedLength(const std::string& bytes) {
+  size_t length = 0;
+  for (const char c : bytes) length += IsUnreserved(static_cast<unsigned char>(c)) ? 1 : 3;
+  return length;
+}
+
 std::wstring AppendQuery(const std::wstring& url, const std::wstring& query) {
   std::wstring result = url;
   result += url.find(L'?') != std::wstring::npos ? L'&' : L'?';

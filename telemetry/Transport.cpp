@@ -6,37 +6,6 @@
 #include "common/Url.h"
 #include "telemetry/AckReader.h"
 
-namespace {
-
-// The extra-information buffer that HttpGetUrl splits request URLs with.
-constexpr size_t kRequestExtraUnits = 32768;
-
-// The bytes UrlEncode keeps as they are.
-bool IsUnreserved(unsigned char byte) {
-  return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9') ||
-         byte == '-' || byte == '.' || byte == '_' || byte == '~';
-}
-
-size_t EncodedLength(const std::string& bytes) {
-  size_t length = 0;
-  for (const char c : bytes) length += IsUnreserved(static_cast<unsigned char>(c)) ? 1 : 3;
-  return length;
-}
-
-// True when the extra information is what ends the URL, so that text
-// appended to it lengthens that part and no other.
-bool ExtraInfoEndsUrl(const std::wstring& url) {
-  URL_COMPONENTS components = {};
-  components.dwStructSize = sizeof(components);
-  // No buffer: the answer points into url.
-  components.dwExtraInfoLength = 1;
-  if (!WinHttpCrackUrl(url.c_str(), 0, 0, &components)) return false;
-  return components.lpszExtraInfo != nullptr && components.dwExtraInfoLength > 0 &&
-         components.lpszExtraInfo + components.dwExtraInfoLength == url.c_str() + url.size();
-}
-
-}  // namespace
-
 std::wstring TelemetryRequestUrl(const std::string& endpoint, const std::string& body) {
   const std::wstring query = L"data=" + Utf8ToWide(UrlEncode(body));
   return AppendQuery(Utf8ToWide(endpoint), query);
@@ -44,15 +13,12 @@ std::wstring TelemetryRequestUrl(const std::string& endpoint, const std::string&
 
 bool TelemetryRequestFits(const std::string& endpoint, const std::string& body) {
   if (endpoint.empty() || body.empty()) return false;
-  // The encoded body is only unreserved characters and %XX: it lengthens the
-  // query and nothing else. The URL with an empty value then has to fit a
-  // query buffer short by that much, which spares building the whole URL.
+  // The encoded body is only unreserved characters and %XX: where the query
+  // ends the URL, it lengthens the query and nothing else, so the whole URL
+  // (three times the body's size) need not be built on the caller's thread.
   const std::wstring stem = TelemetryRequestUrl(endpoint, std::string());
-  if (!ExtraInfoEndsUrl(stem)) return HttpUrlFits(TelemetryRequestUrl(endpoint, body));
-  const size_t encoded = EncodedLength(body);
-  CrackedUrl cracked;
-  return encoded < kRequestExtraUnits &&
-         CrackHttpUrl(stem, static_cast<DWORD>(kRequestExtraUnits - encoded), cracked);
+  if (!HttpQueryEndsUrl(stem)) return HttpUrlFits(TelemetryRequestUrl(endpoint, body));
+  return HttpUrlFits(stem, UrlEncodedLength(body));
 }
 
 bool SendTelemetryNow(const std::string& endpoint, const std::string& body) {
