@@ -37,6 +37,20 @@ std::wstring BuildEnvironmentBlock(const std::vector<std::pair<std::wstring, std
   return block;
 }
 
+// "CreateProcessW of <what> failed: error <n> (<system text>)".
+::testing::AssertionResult StartFailure(const std::wstring& what, DWORD error) {
+  wchar_t* text = nullptr;
+  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                 error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message = text != nullptr ? text : L"";
+  if (text != nullptr) LocalFree(text);
+  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ')) {
+    message.pop_back();
+  }
+  return ::testing::AssertionFailure() << "CreateProcessW of " << ::testing::PrintToString(what) << " failed: error "
+                                       << error << " (" << ::testing::PrintToString(message) << ")";
+}
+
 }  // namespace
 
 ChildProcess::~ChildProcess() {
@@ -59,9 +73,9 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
   return *this;
 }
 
-bool ChildProcess::Start(const std::wstring& exe, const std::wstring& arguments,
-                         const std::vector<std::pair<std::wstring, std::wstring>>& environment,
-                         const std::wstring& workingDirectory) {
+::testing::AssertionResult ChildProcess::Start(const std::wstring& exe, const std::wstring& arguments,
+                                               const std::vector<std::pair<std::wstring, std::wstring>>& environment,
+                                               const std::wstring& workingDirectory) {
   Kill();
   std::wstring commandLine = QuoteForCommandLine(exe);
   if (!arguments.empty()) commandLine += L" " + arguments;
@@ -72,27 +86,27 @@ bool ChildProcess::Start(const std::wstring& exe, const std::wstring& arguments,
   if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
                       block.data(), workingDirectory.empty() ? nullptr : workingDirectory.c_str(), &startup,
                       &info)) {
-    return false;
+    return StartFailure(exe, GetLastError());
   }
   CloseHandle(info.hThread);
   process = info.hProcess;
   processId = info.dwProcessId;
-  return true;
+  return ::testing::AssertionSuccess();
 }
 
-bool ChildProcess::StartCommandLine(const std::wstring& commandLine) {
+::testing::AssertionResult ChildProcess::StartCommandLine(const std::wstring& commandLine) {
   Kill();
   std::wstring mutableLine = commandLine;
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info = {};
   if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    return false;
+    return StartFailure(commandLine, GetLastError());
   }
   CloseHandle(info.hThread);
   process = info.hProcess;
   processId = info.dwProcessId;
-  return true;
+  return ::testing::AssertionSuccess();
 }
 
 bool ChildProcess::Wait(unsigned timeoutMs, DWORD& exitCode) {

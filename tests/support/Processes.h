@@ -2,11 +2,13 @@
 
 #include <windows.h>
 
-#include <string>
+#include <gtest/gtest.h>
 
-#include "common/CommandLine.h"
+#include <string>
 #include <utility>
 #include <vector>
+
+#include "common/CommandLine.h"
 
 namespace testing_support {
 
@@ -21,12 +23,13 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   // Starts exe with the given (already quoted) arguments. Extra variables are
-  // added to this process's environment for the child only.
-  bool Start(const std::wstring& exe, const std::wstring& arguments = L"",
-             const std::vector<std::pair<std::wstring, std::wstring>>& environment = {},
-             const std::wstring& workingDirectory = L"");
+  // added to this process's environment for the child only. A failure names
+  // the program and the error CreateProcessW gave.
+  ::testing::AssertionResult Start(const std::wstring& exe, const std::wstring& arguments = L"",
+                                   const std::vector<std::pair<std::wstring, std::wstring>>& environment = {},
+                                   const std::wstring& workingDirectory = L"");
   // Starts a whole command line, letting the platform find the program.
-  bool StartCommandLine(const std::wstring& commandLine);
+  ::testing::AssertionResult StartCommandLine(const std::wstring& commandLine);
   // Waits up to timeoutMs; true when the process ended, exitCode then set.
   bool Wait(unsigned timeoutMs, DWORD& exitCode);
   bool Running() const;

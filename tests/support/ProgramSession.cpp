@@ -25,10 +25,15 @@ ProgramSession::~ProgramSession() {
   RegDeleteTreeIfPresent(HKEY_CURRENT_USER, kProgramKey);
 }
 
-bool ProgramSession::Start(const std::wstring& exe) {
-  if (!process.Start(exe.empty() ? TolvaneWinExePath() : exe)) return false;
+::testing::AssertionResult ProgramSession::Start(const std::wstring& exe) {
+  ::testing::AssertionResult started = process.Start(exe.empty() ? TolvaneWinExePath() : exe);
+  if (!started) return started;
   window = FindHiddenWindow(kStartTimeoutMs, process.pid());
-  return window != nullptr;
+  if (window == nullptr) {
+    return ::testing::AssertionFailure() << "no hidden window of process " << process.pid() << " within "
+                                         << kStartTimeoutMs << " ms";
+  }
+  return ::testing::AssertionSuccess();
 }
 
 bool ProgramSession::Close(unsigned long& exitCode) {

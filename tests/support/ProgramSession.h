@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 
 #include "tests/support/Processes.h"
@@ -16,7 +18,7 @@ class ProgramSession {
   ~ProgramSession();
 
   // Starts exe (default: the built TolvaneWin.exe) and waits for its hidden window.
-  bool Start(const std::wstring& exe = L"");
+  ::testing::AssertionResult Start(const std::wstring& exe = L"");
   // Posts WM_CLOSE and waits for the exit code.
   bool Close(unsigned long& exitCode);
 
