@@ -4,11 +4,10 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TOLVANE_BUILD_DIR:-$root/build}
 
-# The test build reads its release feed from a loopback server of the tests.
-# Its port lies below Linux's ephemeral range, so no socket of a test running
-# alongside can hold it.
-cmake -S "$root" -B "$build" -DTOLVANE_BUILD_TESTS=ON \
-  -DTOLVANE_UPDATE_FEED_URL=http://127.0.0.1:29613/releases/windows-latest.json >/dev/null
+# The test build reads its release feed from a loopback server of the tests, on
+# a port that CMake derives from the build folder; dropping the cached URL lets
+# a folder set up with an older fixed port take its own.
+cmake -S "$root" -B "$build" -DTOLVANE_BUILD_TESTS=ON -UTOLVANE_UPDATE_FEED_URL >/dev/null
 cmake --build "$build" -j "$(nproc)"
 
 . "$root/scripts/wine-session.sh"
