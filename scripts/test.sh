@@ -12,7 +12,5 @@ cmake --build "$build" -j "$(nproc)"
 
 . "$root/scripts/wine-session.sh"
 tolvane_session_start "$build"
-# A test that fails is run once more before it counts as failed: under Wine and
-# parallel load a window or process can be slow enough to miss a wait. Its first
-# failure stays in the output.
-ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --repeat until-pass:2 "$@"
+# Every test runs once: a failure fails the run and prints the test's whole log.
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)" "$@"
