@@ -76,8 +76,9 @@ class HiddenWindow : public ::testing::Test {
     ASSERT_NE(window, nullptr);
   }
 
-  // Lets the start-up pointer refresh burst and update check run out; a busy
-  // machine may need longer than the burst's three ticks.
+  // Lets the start-up pointer refresh burst and the silent update check at
+  // start run out (its answer refreshes the tray); a busy machine may need
+  // longer than their usual time.
   void Settle() {
     for (int i = 0; i < 400 && (g_app.visibleRefreshRemaining > 0 || g_app.updateCheckRunning); ++i) {
       PumpMessages(25);

@@ -72,6 +72,8 @@ class TrayProgram : public ::testing::Test {
     CleanRegistry();
   }
 
+  // Callers stop at a failed start: with no process id, window and menu
+  // searches would match other tests' programs.
   void Start() {
     ASSERT_TRUE(program.Start(TolvaneWinExePath()));
     window = FindHiddenWindow(kStartTimeoutMs, program.pid());
@@ -98,7 +100,7 @@ class TrayProgram : public ::testing::Test {
 }  // namespace
 
 TEST_F(TrayProgram, FirstStartStoresStateAndExitEndsWithZero) {
-  Start();
+  ASSERT_NO_FATAL_FAILURE(Start());
   std::wstring text;
   EXPECT_TRUE(StoredText(kKey, L"InstallId", text));
   EXPECT_EQ(text.size(), 36u);
@@ -119,7 +121,7 @@ TEST_F(TrayProgram, FirstStartStoresStateAndExitEndsWithZero) {
 }
 
 TEST_F(TrayProgram, StartupCommandWritesAndDeletesRunValue) {
-  Start();
+  ASSERT_NO_FATAL_FAILURE(Start());
   ASSERT_TRUE(PostCommand(window, kMenuLaunchAtStartup));
   std::wstring value;
   ASSERT_TRUE(WaitFor([&] { return StoredText(kRun, L"TolvaneWin", value); }, kCommandTimeoutMs));
@@ -135,14 +137,14 @@ TEST_F(TrayProgram, StartupCommandWritesAndDeletesRunValue) {
 
 TEST_F(TrayProgram, RunValueFoundAtStartIsSwitchedOffByCommand) {
   ASSERT_TRUE(RegSetString(HKEY_CURRENT_USER, kRun, L"TolvaneWin", L"  \"" + TolvaneWinExePath() + L"\" --x\r\n"));
-  Start();
+  ASSERT_NO_FATAL_FAILURE(Start());
   ASSERT_TRUE(PostCommand(window, kMenuLaunchAtStartup));
   EXPECT_TRUE(WaitFor([&] { return !RegValueExists(HKEY_CURRENT_USER, kRun, L"TolvaneWin"); }, kCommandTimeoutMs));
   ExitWithCodeZero();
 }
 
 TEST_F(TrayProgram, TrayClickOpensMenuAndExitRowEndsProgram) {
-  Start();
+  ASSERT_NO_FATAL_FAILURE(Start());
   // Notification version 4: the event in the low word, the icon id in the high word.
   ASSERT_TRUE(PostMessageW(window, kTrayCallbackMessage, 0, MAKELPARAM(WM_RBUTTONUP, 1)));
   HWND menu = FindOpenPopupMenu(program.pid(), kCommandTimeoutMs);
@@ -163,7 +165,7 @@ TEST_F(TrayProgram, TrayClickOpensMenuAndExitRowEndsProgram) {
 }
 
 TEST_F(TrayProgram, CursorCommandsChangeStoredPreferences) {
-  Start();
+  ASSERT_NO_FATAL_FAILURE(Start());
   DWORD leftHanded = 7;
   ASSERT_TRUE(StoredDword(L"LeftHanded", leftHanded));
   ASSERT_EQ(leftHanded, 1u);
@@ -192,7 +194,7 @@ TEST_F(TrayProgram, CursorCommandsChangeStoredPreferences) {
   // form (an unread "BadgeStyle" would come back as "letter").
   ASSERT_TRUE(RegSetString(HKEY_CURRENT_USER, kKey, L"BadgeStyle", L"DOT_BADGE"));
   ASSERT_TRUE(RegSetDword(HKEY_CURRENT_USER, kKey, L"LeftHanded", 5));
-  Start();
+  ASSERT_NO_FATAL_FAILURE(Start());
   EXPECT_TRUE(StoredText(kKey, L"BadgeStyle", badge));
   EXPECT_EQ(badge, L"dot");
   EXPECT_TRUE(StoredDword(L"LeftHanded", leftHanded));

@@ -1,8 +1,10 @@
 #include "tests/support/Processes.h"
 
+#include <cstdio>
 #include <map>
 
 #include "common/Paths.h"
+#include "common/Text.h"
 #include "tests/support/Platform.h"
 
 namespace testing_support {
@@ -35,6 +37,22 @@ std::wstring BuildEnvironmentBlock(const std::vector<std::pair<std::wstring, std
   }
   block.push_back(L'\0');
   return block;
+}
+
+// Prints "CreateProcessW of <what> failed: error <n> (<system text>)".
+bool ReportStartFailure(const std::wstring& what, DWORD error) {
+  wchar_t* text = nullptr;
+  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                 error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message = text != nullptr ? text : L"";
+  if (text != nullptr) LocalFree(text);
+  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ')) {
+    message.pop_back();
+  }
+  std::printf("CreateProcessW of \"%s\" failed: error %lu (%s)\n", WideToUtf8(what).c_str(),
+              static_cast<unsigned long>(error), WideToUtf8(message).c_str());
+  std::fflush(stdout);
+  return false;
 }
 
 }  // namespace
@@ -72,7 +90,7 @@ bool ChildProcess::Start(const std::wstring& exe, const std::wstring& arguments,
   if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
                       block.data(), workingDirectory.empty() ? nullptr : workingDirectory.c_str(), &startup,
                       &info)) {
-    return false;
+    return ReportStartFailure(exe, GetLastError());
   }
   CloseHandle(info.hThread);
   process = info.hProcess;
@@ -87,7 +105,7 @@ bool ChildProcess::StartCommandLine(const std::wstring& commandLine) {
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info = {};
   if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    return false;
+    return ReportStartFailure(commandLine, GetLastError());
   }
   CloseHandle(info.hThread);
   process = info.hProcess;

@@ -3,10 +3,10 @@
 #include <windows.h>
 
 #include <string>
-
-#include "common/CommandLine.h"
 #include <utility>
 #include <vector>
+
+#include "common/CommandLine.h"
 
 namespace testing_support {
 
@@ -21,7 +21,8 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   // Starts exe with the given (already quoted) arguments. Extra variables are
-  // added to this process's environment for the child only.
+  // added to this process's environment for the child only. A failure is
+  // printed to the log with the program and the error CreateProcessW gave.
   bool Start(const std::wstring& exe, const std::wstring& arguments = L"",
              const std::vector<std::pair<std::wstring, std::wstring>>& environment = {},
              const std::wstring& workingDirectory = L"");

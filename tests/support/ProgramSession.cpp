@@ -1,5 +1,7 @@
 #include "tests/support/ProgramSession.h"
 
+#include <cstdio>
+
 #include "tests/support/ScratchRegistry.h"
 #include "tests/support/Windows.h"
 
@@ -28,6 +30,11 @@ ProgramSession::~ProgramSession() {
 bool ProgramSession::Start(const std::wstring& exe) {
   if (!process.Start(exe.empty() ? TolvaneWinExePath() : exe)) return false;
   window = FindHiddenWindow(kStartTimeoutMs, process.pid());
+  if (window == nullptr) {
+    std::printf("no hidden window of process %lu within %lu ms\n", static_cast<unsigned long>(process.pid()),
+                static_cast<unsigned long>(kStartTimeoutMs));
+    std::fflush(stdout);
+  }
   return window != nullptr;
 }
 

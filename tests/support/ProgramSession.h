@@ -16,6 +16,7 @@ class ProgramSession {
   ~ProgramSession();
 
   // Starts exe (default: the built TolvaneWin.exe) and waits for its hidden window.
+  // A failure is printed to the log.
   bool Start(const std::wstring& exe = L"");
   // Posts WM_CLOSE and waits for the exit code.
   bool Close(unsigned long& exitCode);

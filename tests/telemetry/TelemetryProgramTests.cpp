@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <set>
 
 #include "common/Json.h"
 #include "common/Paths.h"
@@ -16,19 +17,25 @@ namespace {
 
 constexpr wchar_t kKey[] = L"Software\\TolvaneWin";
 
-// An endpoint that acknowledges every event and remembers the types in order.
+// An endpoint that acknowledges every event and remembers each one, in order
+// of first arrival. Delivery is at least once: an event sent during shut-down
+// whose removal had not reached the disk comes again from the next run, so
+// events are told apart by their "eventId".
 class EchoEndpoint {
  public:
   EchoEndpoint() {
     server.Handle("/exec", [this](const HttpRequestRecord& request) {
       const std::string body = PercentDecode(QueryParameter(request.query, "data"));
+      const std::string id = ExtractJsonStringUtf8(body, "eventId");
       {
         std::lock_guard<std::mutex> guard(mutex);
-        types.push_back(ExtractJsonStringUtf8(body, "eventType"));
-        bodies.push_back(body);
+        if (ids.insert(id).second) {
+          types.push_back(ExtractJsonStringUtf8(body, "eventType"));
+          bodies.push_back(body);
+        }
       }
       HttpReply reply;
-      reply.body = "{\"ok\":true,\"eventId\":\"" + ExtractJsonStringUtf8(body, "eventId") + "\"}";
+      reply.body = "{\"ok\":true,\"eventId\":\"" + id + "\"}";
       return reply;
     });
   }
@@ -44,6 +51,7 @@ class EchoEndpoint {
   }
   LoopbackHttpServer server;
   std::mutex mutex;
+  std::set<std::string> ids;
   std::vector<std::string> types;
   std::vector<std::string> bodies;
 };
@@ -93,9 +101,10 @@ TEST(TelemetryProgram, EventsAreDeliveredAcrossRuns) {
   ASSERT_TRUE(session.Close(code));
   EXPECT_EQ(code, 0u);
 
-  // Every delivered event of the install carries consecutive sequence numbers.
+  // Every delivered event of the install carries an id and consecutive sequence numbers.
   uint64_t expected = 1;
   for (const auto& body : endpoint.bodies) {
+    EXPECT_FALSE(ExtractJsonStringUtf8(body, "eventId").empty()) << body;
     const size_t at = body.find("\"eventSequence\":");
     ASSERT_NE(at, std::string::npos);
     EXPECT_EQ(std::stoull(body.substr(at + 16)), expected) << body;

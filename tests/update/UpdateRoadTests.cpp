@@ -3,6 +3,8 @@
 // installs it and starts the new version.
 #include <gtest/gtest.h>
 
+#include "BuildConfig.h"
+#include "common/Http.h"
 #include "common/Paths.h"
 #include "shell/ShellConstants.h"
 #include "tests/support/HttpServer.h"
@@ -18,7 +20,6 @@ using namespace testing_support;
 
 namespace {
 
-constexpr unsigned short kFeedPort = 29613;  // the test build's feed address
 constexpr wchar_t kKey[] = L"Software\\TolvaneWin";
 
 std::string FileText(const std::wstring& path) {
@@ -37,6 +38,35 @@ std::wstring Sha256Of(const std::wstring& folder, const std::string& bytes) {
 
 std::string Narrow(const std::wstring& text) {
   return std::string(text.begin(), text.end());
+}
+
+// The feed address compiled into the program. A test build's lies on the
+// loopback, on a port of its own build folder.
+const CrackedUrl& Feed() {
+  static const CrackedUrl feed = [] {
+    CrackedUrl cracked;
+    CrackHttpUrl(kUpdateFeedUrl, 256, cracked);
+    return cracked;
+  }();
+  return feed;
+}
+
+std::string FeedOrigin() {
+  return "http://127.0.0.1:" + std::to_string(Feed().port);
+}
+
+// Whether server listens where the program asks for its feed.
+::testing::AssertionResult ServesTheFeed(const LoopbackHttpServer& server) {
+  if (Feed().secure || Feed().host != L"127.0.0.1" || Feed().port == 0) {
+    return ::testing::AssertionFailure() << "this build's feed " << Narrow(kUpdateFeedUrl)
+                                         << " is not a loopback http address; build the tests with scripts/test.sh";
+  }
+  if (!server.ok()) {
+    return ::testing::AssertionFailure() << "port " << Feed().port << " of this build's feed " << Narrow(kUpdateFeedUrl)
+                                         << " is taken: another program, or a test build whose folder maps to the "
+                                            "same port, listens on it";
+  }
+  return ::testing::AssertionSuccess();
 }
 
 // An installed copy of the program with its updater, in a folder of its own.
@@ -68,14 +98,14 @@ TEST(UpdateRoad, NewerReleaseIsDownloadedVerifiedAndInstalled) {
                                         {"TolvaneWin 0.1.23/runtime.dll", "library", false}});
   const std::wstring digest = Sha256Of(session.dirs.root(), archive);
 
-  LoopbackHttpServer server(kFeedPort);
-  ASSERT_TRUE(server.ok()) << "port " << kFeedPort << " is taken";
+  LoopbackHttpServer server(Feed().port);
+  ASSERT_TRUE(ServesTheFeed(server));
   HttpReply feed;
-  feed.body = "{\"version\":\"0.1.23\",\"downloadUrl\":\"http://127.0.0.1:" + std::to_string(kFeedPort) +
-              "/files/wrong.zip\",\"trackedDownloadUrl\":\"http://127.0.0.1:" + std::to_string(kFeedPort) +
+  feed.body = "{\"version\":\"0.1.23\",\"downloadUrl\":\"" + FeedOrigin() +
+              "/files/wrong.zip\",\"trackedDownloadUrl\":\"" + FeedOrigin() +
               "/files/TolvaneWin-0.1.23.zip\",\"sha256\":\"" + Narrow(digest) +
               "\",\"sizeBytes\":" + std::to_string(archive.size()) + "}";
-  server.Route("/releases/windows-latest.json", feed);
+  server.Route(Narrow(Feed().requestPath), feed);
   HttpReply file;
   file.body = archive;
   server.Route("/files/TolvaneWin-0.1.23.zip", file);
@@ -125,11 +155,11 @@ TEST(UpdateRoad, NewerReleaseIsDownloadedVerifiedAndInstalled) {
 
 TEST(UpdateRoad, ManualCheckReportsTheLatestVersion) {
   ProgramSession session;
-  LoopbackHttpServer server(kFeedPort);
-  ASSERT_TRUE(server.ok()) << "port " << kFeedPort << " is taken";
+  LoopbackHttpServer server(Feed().port);
+  ASSERT_TRUE(ServesTheFeed(server));
   HttpReply feed;
   feed.body = R"({"version":"0.1.22","downloadUrl":"http://x.example/a.zip","sha256":"ab","sizeBytes":5})";
-  server.Route("/releases/windows-latest.json", feed);
+  server.Route(Narrow(Feed().requestPath), feed);
   ASSERT_TRUE(session.Start());
   ASSERT_TRUE(WaitFor([&] { return server.Requests().size() >= 1; }, 10000));
   // The silent check at start may still be on its way back; while it runs the
@@ -164,9 +194,9 @@ namespace {
 // Serves a feed offering 0.1.23 whose archive does not match its digest.
 void ServeMismatchedRelease(LoopbackHttpServer& server) {
   HttpReply feed;
-  feed.body = "{\"version\":\"0.1.23\",\"downloadUrl\":\"http://127.0.0.1:" + std::to_string(kFeedPort) +
-              "/files/a.zip\",\"sha256\":\"" + std::string(64, '0') + "\",\"sizeBytes\":3}";
-  server.Route("/releases/windows-latest.json", feed);
+  feed.body = "{\"version\":\"0.1.23\",\"downloadUrl\":\"" + FeedOrigin() + "/files/a.zip\",\"sha256\":\"" +
+              std::string(64, '0') + "\",\"sizeBytes\":3}";
+  server.Route(Narrow(Feed().requestPath), feed);
   HttpReply file;
   file.body = "zip";
   server.Route("/files/a.zip", file);
@@ -185,8 +215,8 @@ TEST(UpdateRoad, FailedDownloadsExplainThemselvesAndKeepTheProgramRunning) {
   ProgramSession session;
   Installation install(session.dirs.root());
   ASSERT_TRUE(install.ok);
-  LoopbackHttpServer server(kFeedPort);
-  ASSERT_TRUE(server.ok()) << "port " << kFeedPort << " is taken";
+  LoopbackHttpServer server(Feed().port);
+  ASSERT_TRUE(ServesTheFeed(server));
   ServeMismatchedRelease(server);
   ASSERT_TRUE(RegSetString(HKEY_CURRENT_USER, kKey, L"TelemetryEndpointUrl", L"http://127.0.0.1:9/exec"));
   ASSERT_TRUE(session.Start(install.Exe()));
