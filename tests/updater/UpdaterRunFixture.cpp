@@ -109,6 +109,11 @@ void UpdaterRun::ExpectFailure(ChildProcess& updater, const std::wstring& text) 
 }
 
 void UpdaterRun::DismissFailure(ChildProcess& updater, const std::wstring& text) {
+  // Without a process id the box search would take any process's box.
+  if (updater.pid() == 0) {
+    ADD_FAILURE() << "the updater did not start (expected: " << Utf8(text) << ")";
+    return;
+  }
   FoundMessageBox box;
   if (!FindMessageBox(L"", kBoxTimeoutMs, box, updater.pid())) {
     DWORD code = 0;
@@ -133,6 +138,7 @@ void UpdaterRun::ExpectFailedExit(ChildProcess& updater) {
 }
 
 void UpdaterRun::ExpectSuccess(ChildProcess& updater) {
+  ASSERT_NE(updater.pid(), 0u) << "the updater did not start";
   DWORD code = 0;
   if (!updater.Wait(kRunTimeoutMs, code)) {
     FoundMessageBox box;
