@@ -24,12 +24,6 @@ bool WriteQword(HKEY key, const wchar_t* name, uint64_t value) {
          ERROR_SUCCESS;
 }
 
-std::wstring ReadStringOrEmpty(HKEY key, const wchar_t* name) {
-  std::wstring text;
-  RegistryReadString(key, name, text);
-  return text;
-}
-
 // An install text that events or the state file could not carry reads as empty.
 std::wstring ReadInstallTextOrEmpty(HKEY key, const wchar_t* name, size_t utf8Limit = SIZE_MAX) {
   std::wstring text;
@@ -120,7 +114,8 @@ void LoadInstallState() {
   }
   RegistryWriteString(key.Get(), L"LastSeenVersion", kAppVersion);
 
-  g_app.telemetryEndpointUrl = ReadStringOrEmpty(key.Get(), L"TelemetryEndpointUrl");
+  g_app.telemetryEndpointUrl.clear();
+  RegistryReadString(key.Get(), L"TelemetryEndpointUrl", g_app.telemetryEndpointUrl);
   if (g_app.telemetryEndpointUrl.empty()) g_app.telemetryEndpointUrl = kDefaultTelemetryEndpointUrl;
 
   ReadCursorPreferences(key.Get());
