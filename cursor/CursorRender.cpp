@@ -199,8 +199,8 @@ HCURSOR CreateMirroredSystemCursor(const SystemCursorSpec& spec, size_t index) {
 
   const SIZE target = CurrentCursorTargetSize();
   SIZE canvas = target;
-  UINT hotspotX = 0;
-  UINT hotspotY = 0;
+  POINT sourceHotspot = {};     // as the source gives it, clamped to the canvas
+  POINT stretchedHotspot = {};  // moved with a source that DrawIconEx stretches
   ICONINFO info = {};
   if (GetIconInfo(source, &info)) {
     ScopedBitmap colour(info.hbmColor);
@@ -213,19 +213,24 @@ HCURSOR CreateMirroredSystemCursor(const SystemCursorSpec& spec, size_t index) {
     const BITMAP* colourRead = hasColour ? &colourBits : nullptr;
     const BITMAP* maskRead = hasMask ? &maskBits : nullptr;
     canvas = ReplacementCanvasSize(target, colourRead, maskRead);
-    // DrawIconEx stretches a smaller source to the canvas; the hotspot goes with it.
+    const UINT lastX = static_cast<UINT>(canvas.cx - 1);
+    const UINT lastY = static_cast<UINT>(canvas.cy - 1);
     const SIZE image = SourceImageSize(colourRead, maskRead);
-    hotspotX = std::min<UINT>(StretchedHotspot(info.xHotspot, image.cx, canvas.cx),
-                              static_cast<UINT>(canvas.cx - 1));
-    hotspotY = std::min<UINT>(StretchedHotspot(info.yHotspot, image.cy, canvas.cy),
-                              static_cast<UINT>(canvas.cy - 1));
+    sourceHotspot.x = static_cast<LONG>(std::min<UINT>(info.xHotspot, lastX));
+    sourceHotspot.y = static_cast<LONG>(std::min<UINT>(info.yHotspot, lastY));
+    stretchedHotspot.x = static_cast<LONG>(std::min(StretchedHotspot(info.xHotspot, image.cx, canvas.cx), lastX));
+    stretchedHotspot.y = static_cast<LONG>(std::min(StretchedHotspot(info.yHotspot, image.cy, canvas.cy), lastY));
   }
   const int width = static_cast<int>(canvas.cx);
   const int height = static_cast<int>(canvas.cy);
 
+  // The I-beam is copied pixel for pixel, so its hotspot stays where the
+  // source has it; DrawIconEx stretches a smaller source, and the hotspot goes with it.
   Gdiplus::Bitmap sourceImage(width, height, PixelFormat32bppARGB);
+  POINT hotspot = sourceHotspot;
   if (spec.id != kIbeamCursorId || !DrawMonochromeIbeam(source, sourceImage, width, height)) {
     DrawCursorImage(source, sourceImage, width, height);
+    hotspot = stretchedHotspot;
   }
 
   const BadgeGeometry geometry = ComputeBadgeGeometry(width, height, g_app.badgeStyle, g_app.leftHanded,
@@ -249,5 +254,5 @@ HCURSOR CreateMirroredSystemCursor(const SystemCursorSpec& spec, size_t index) {
   // The badge is never mirrored, so its text stays readable.
   if (look.drawBadge) DrawBadge(graphics, geometry, look);
 
-  return CursorFromImage(output, ReplacementHotspot(hotspotX, hotspotY, width, height, mirrorThis));
+  return CursorFromImage(output, ReplacementHotspot(static_cast<UINT>(hotspot.x), static_cast<UINT>(hotspot.y), width, height, mirrorThis));
 }

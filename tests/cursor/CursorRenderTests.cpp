@@ -294,6 +294,29 @@ TEST_F(CursorRender, StretchedSourceKeepsHotspotOnTheShape) {
     EXPECT_NEAR(out.hotspot.x, sumX / columns, 1.0);
     EXPECT_NEAR(out.hotspot.y, sumY / rows, 1.0);
   }
+
+  // A 24 px monochrome I-beam is copied pixel for pixel, never stretched:
+  // its hotspot stays on the black beam in column 12.
+  std::vector<uint8_t> beam(kSource * 2 * 4, 0);  // AND rows, then XOR rows (all 0)
+  for (int y = 0; y < kSource; ++y) {
+    for (int x = 0; x < kSource; ++x) {
+      if (x != 12 || y < 2 || y > 21) beam[y * 4 + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+    }
+  }
+  ScopedBitmap beamMask(CreateBitmap(kSource, kSource * 2, 1, 1, beam.data()));
+  ICONINFO ibeam = {FALSE, 12, 12, beamMask.Get(), nullptr};
+  DestroyCursor(g_app.sourceCursors[kIbeam]);
+  g_app.sourceCursors[kIbeam] = static_cast<HCURSOR>(CreateIconIndirect(&ibeam));
+  ASSERT_NE(g_app.sourceCursors[kIbeam], nullptr);
+  for (bool leftHanded : {false, true}) {
+    SCOPED_TRACE(leftHanded);
+    g_app.leftHanded = leftHanded;
+    const CursorPixels out = Render(kIbeam);
+    ASSERT_GT(out.width, kSource);
+    EXPECT_EQ(out.hotspot.x, 12);
+    EXPECT_EQ(out.hotspot.y, 12);
+    EXPECT_EQ(out.At(out.hotspot.x, out.hotspot.y), 0xFF000000u);
+  }
 }
 
 TEST_F(CursorRender, MissingCopyFallsBackToSystemCursor) {
