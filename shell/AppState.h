@@ -20,6 +20,7 @@ struct AppState {
   HANDLE singleInstanceMutex = nullptr;
   ULONG_PTR gdiplusToken = 0;
   UINT shellHookMessage = 0;
+  UINT taskbarCreatedMessage = 0;
   bool shellHookRegistered = false;
   bool enabled = true;
   bool autoStart = false;

@@ -31,6 +31,8 @@ void HandleCreate(HWND window) {
   const LANGID language = LOWORD(reinterpret_cast<ULONG_PTR>(ForegroundKeyboardLayout()));
   g_app.badgeText = BadgeFromLocaleName(LocaleNameFromLangId(language));
   AddTrayIcon(window);
+  // Broadcast by a (re)started taskbar, which has forgotten every entry.
+  g_app.taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
 
   g_app.shellHookMessage = RegisterWindowMessageW(L"SHELLHOOK");
   if (g_app.shellHookMessage != 0) {

@@ -40,6 +40,12 @@ void AddTrayIcon(HWND window) {
   Shell_NotifyIconW(NIM_SETVERSION, &g_app.trayIcon);
 }
 
+void AddTrayIconAgain() {
+  if (g_app.trayIcon.cbSize == 0) return;  // never added: WM_CREATE has not got there
+  Shell_NotifyIconW(NIM_ADD, &g_app.trayIcon);
+  Shell_NotifyIconW(NIM_SETVERSION, &g_app.trayIcon);
+}
+
 BOOL RefreshTrayIcon() {
   if (g_app.trayIconHandle != nullptr) {
     DestroyIcon(g_app.trayIconHandle);

@@ -6,6 +6,9 @@
 
 // Adds the notification-area entry of the hidden window.
 void AddTrayIcon(HWND window);
+// Adds the entry again from the record it already holds, after the shell
+// forgot it (Explorer restarted, or no taskbar existed at start).
+void AddTrayIconAgain();
 BOOL RefreshTrayIcon();
 // Removes the entry and frees the owned icon.
 void RemoveTrayIcon();

@@ -5,6 +5,7 @@
 #include "shell/MenuCommands.h"
 #include "shell/ShellConstants.h"
 #include "shell/Timers.h"
+#include "shell/TrayIcon.h"
 #include "shell/TrayMenu.h"
 #include "shell/UpdateResults.h"
 
@@ -16,6 +17,11 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
+  }
+
+  if (g_app.taskbarCreatedMessage != 0 && message == g_app.taskbarCreatedMessage) {
+    AddTrayIconAgain();
+    return 0;
   }
 
   switch (message) {

@@ -151,6 +151,20 @@ TEST_F(HiddenWindow, StartUpAddsTrayEntryAndInstallsSetInOrder) {
   EXPECT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &probe)) << "the entry exists";
 }
 
+TEST_F(HiddenWindow, TaskbarCreatedAddsTheForgottenEntryAgain) {
+  Create();
+  Settle();
+  NOTIFYICONDATAW probe = g_app.trayIcon;
+  ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &probe)) << "as a restarted Explorer leaves it";
+  ASSERT_FALSE(Shell_NotifyIconW(NIM_MODIFY, &probe));
+  recorder.Clear();
+  SendMessageW(window, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+  EXPECT_EQ(recorder.events, (std::vector<std::string>{"tray:" + std::to_string(NIM_ADD),
+                                                       "tray:" + std::to_string(NIM_SETVERSION)}));
+  probe = g_app.trayIcon;
+  EXPECT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &probe)) << "the entry is back";
+}
+
 TEST_F(HiddenWindow, ShutDownRestoresSetAndRemovesTrayEntry) {
   Create();
   Settle();
