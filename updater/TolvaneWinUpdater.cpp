@@ -138,8 +138,7 @@ bool CopyRuntimeLibraries(const std::wstring& sourceFolder, const std::wstring& 
   if (!find.IsValid()) return true;
   do {
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    if (!CopyFileW(JoinPath(sourceFolder, entry.cFileName).c_str(), JoinPath(targetFolder, entry.cFileName).c_str(),
-                   FALSE)) {
+    if (!InstallFileWhole(JoinPath(sourceFolder, entry.cFileName), JoinPath(targetFolder, entry.cFileName))) {
       return false;
     }
   } while (FindNextFileW(find.Get(), &entry));
@@ -172,15 +171,17 @@ int RunUpdate() {
   std::wstring newExecutable;
   if (!FindFileRecursive(stageFolder, kAppExeName, newExecutable)) return failAndClean(kMissingExeMessage);
 
+  // The new program stands whole beside the old one before the old one moves
+  // aside; the target path is empty only between the two renames.
   const std::wstring& targetPath = arguments.targetPath;
   const std::wstring backupPath = targetPath + kBackupSuffix;
+  if (!CopyBesideTarget(newExecutable, targetPath)) return failAndClean(kReplaceMessage);
   DeleteFileW(backupPath.c_str());
   if (IsExistingFile(targetPath) && !MoveFileExW(targetPath.c_str(), backupPath.c_str(), kMoveFlags)) {
+    DeleteFileW(ReplacementPath(targetPath).c_str());
     return failAndClean(kReplaceMessage);
   }
-
-  if (!CopyFileW(newExecutable.c_str(), targetPath.c_str(), FALSE)) {
-    DeleteFileW(targetPath.c_str());
+  if (!MoveCopyOntoTarget(targetPath)) {
     RestoreBackup(backupPath, targetPath);
     return failAndClean(kReplaceMessage);
   }
@@ -189,7 +190,7 @@ int RunUpdate() {
   const std::wstring targetFolder = DirectoryName(targetPath);
   std::wstring newUpdater;
   if (FindFileRecursive(stageFolder, kUpdaterExeName, newUpdater)) {
-    CopyFileW(newUpdater.c_str(), JoinPath(targetFolder, kUpdaterExeName).c_str(), FALSE);
+    InstallFileWhole(newUpdater, JoinPath(targetFolder, kUpdaterExeName));
   }
 
   if (!CopyRuntimeLibraries(DirectoryName(newExecutable), targetFolder)) return failAndClean(kLibrariesMessage);

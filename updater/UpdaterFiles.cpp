@@ -98,6 +98,35 @@ bool IsRealFolder(const std::wstring& path) {
          !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+std::wstring ReplacementPath(const std::wstring& targetPath) {
+  return targetPath + L".new";
+}
+
+bool CopyBesideTarget(const std::wstring& source, const std::wstring& targetPath) {
+  const std::wstring copy = ReplacementPath(targetPath);
+  bool whole = CopyFileW(source.c_str(), copy.c_str(), FALSE) != FALSE;
+  if (whole) {
+    // On disk before the rename, so that a power cut cannot leave the new
+    // name on data that was never written.
+    ScopedFileHandle file(CreateFileW(copy.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    whole = file.IsValid() && FlushFileBuffers(file.Get());
+  }
+  if (!whole) DeleteFileW(copy.c_str());
+  return whole;
+}
+
+bool MoveCopyOntoTarget(const std::wstring& targetPath) {
+  const std::wstring copy = ReplacementPath(targetPath);
+  if (MoveFileExW(copy.c_str(), targetPath.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  DeleteFileW(copy.c_str());
+  return false;
+}
+
+bool InstallFileWhole(const std::wstring& source, const std::wstring& targetPath) {
+  return CopyBesideTarget(source, targetPath) && MoveCopyOntoTarget(targetPath);
+}
+
 void RestoreBackup(const std::wstring& backupPath, const std::wstring& targetPath) {
   if (!IsExistingFile(backupPath)) return;
   if (MoveFileExW(backupPath.c_str(), targetPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) return;

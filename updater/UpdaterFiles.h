@@ -29,6 +29,19 @@ bool IsExistingFile(const std::wstring& path);
 // A folder that is not a link to somewhere else stands at path.
 bool IsRealFolder(const std::wstring& path);
 
+// A file is installed by copying it beside its target under this name, then
+// renaming it onto the target: a kill at any moment leaves either the old file
+// or the new one whole at the target path, never a missing or cut-short one.
+std::wstring ReplacementPath(const std::wstring& targetPath);
+// Copies source to ReplacementPath(target), overwriting one left by a killed
+// run, and flushes it to disk. A failed copy is removed.
+bool CopyBesideTarget(const std::wstring& source, const std::wstring& targetPath);
+// Renames that copy onto the target, replacing it. A copy that cannot be
+// renamed is removed.
+bool MoveCopyOntoTarget(const std::wstring& targetPath);
+// Both steps.
+bool InstallFileWhole(const std::wstring& source, const std::wstring& targetPath);
+
 // Puts the backup back in the target's place after a failed install: moved
 // when possible, else copied, so a program stays where one stood.
 void RestoreBackup(const std::wstring& backupPath, const std::wstring& targetPath);

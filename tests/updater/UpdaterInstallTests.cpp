@@ -1,6 +1,9 @@
 #include <windows.h>
 
+#include <atomic>
+#include <cstring>
 #include <memory>
+#include <thread>
 
 #include "common/Paths.h"
 #include "common/ScopedHandle.h"
@@ -163,7 +166,7 @@ TEST_F(UpdaterReplace, ATargetInUseStaysWhereItIs) {
   ExpectNotStarted(install);
 }
 
-TEST_F(UpdaterReplace, AFailedCopyPutsTheOldExecutableBack) {
+TEST_F(UpdaterReplace, AFailedCopyLeavesTheOldExecutableAndItsBackup) {
   const Install install = MakeInstall(L"app");
   WriteZip(install, {{"TolvaneWin.exe", newApp, true},
                      {"readme.txt", "read me", false},
@@ -177,7 +180,7 @@ TEST_F(UpdaterReplace, AFailedCopyPutsTheOldExecutableBack) {
   ChildProcess updater;
   StartUpdater(updater, TrayArguments(install), pause.environment());
   ASSERT_TRUE(pause.WaitExtracted());
-  // Holding the expanded executable makes its copy fail after the old one was moved aside.
+  // Holding the expanded executable makes its copy fail.
   const std::wstring stage = StageFolder(updater.pid());
   ScopedFileHandle source = OpenExclusive(JoinPath(stage, L"TolvaneWin.exe"));
   ASSERT_TRUE(source.IsValid());
@@ -185,7 +188,8 @@ TEST_F(UpdaterReplace, AFailedCopyPutsTheOldExecutableBack) {
   ExpectFailure(updater, kCannotReplace);
 
   EXPECT_EQ(Contents(install.target), kOldApp);
-  EXPECT_FALSE(FileExists(install.target + L".bak"));
+  EXPECT_EQ(Contents(install.target + L".bak"), "older");
+  EXPECT_FALSE(FileExists(install.target + L".new"));
   EXPECT_EQ(Contents(JoinPath(install.folder, L"TolvaneWinUpdater.exe")), kOldUpdater);
   EXPECT_FALSE(FileExists(JoinPath(install.folder, L"runtime.dll")));
   EXPECT_TRUE(FileExists(install.zip));
@@ -253,6 +257,71 @@ TEST_F(UpdaterInstall, InstallsTheExecutableUpdaterAndLibrariesThenRestarts) {
   EXPECT_FALSE(FileExists(JoinPath(install.folder, L"other.dll")));
   EXPECT_FALSE(FileExists(install.zip));
   EXPECT_FALSE(DirectoryExists(StageFolder(updater.pid())));
+  ExpectRestarted(install);
+}
+
+TEST_F(UpdaterInstall, EveryInstalledFileIsWholeAtEveryMoment) {
+  // Large enough that a copy takes a while; the stand-in program still runs
+  // with bytes appended.
+  constexpr size_t kLarge = 32u << 20;
+  const std::string bigApp = newApp + std::string(kLarge, 'a');
+  const std::string bigUpdater = kNewUpdater + std::string(kLarge, 'u');
+  const std::string bigLibrary = "new library" + std::string(kLarge, 'l');
+  const Install install = MakeInstall(L"app");
+  const std::wstring updaterTarget = JoinPath(install.folder, L"TolvaneWinUpdater.exe");
+  const std::wstring libraryTarget = JoinPath(install.folder, L"runtime.dll");
+  ASSERT_TRUE(WriteFileBytes(updaterTarget, kOldUpdater));
+  ASSERT_TRUE(WriteFileBytes(libraryTarget, "old library"));
+  ASSERT_TRUE(WriteFileBytes(install.target + L".new", "left by a killed run"));
+  WriteZip(install, {{"TolvaneWin.exe", bigApp, true},
+                     {"TolvaneWinUpdater.exe", bigUpdater, true},
+                     {"runtime.dll", bigLibrary, true}});
+
+  struct Watched {
+    std::wstring path;
+    size_t oldSize, newSize;
+    int polls = 0, missing = 0, cutShort = 0;
+  };
+  std::vector<Watched> watched = {{install.target, std::strlen(kOldApp), bigApp.size()},
+                                  {updaterTarget, std::strlen(kOldUpdater), bigUpdater.size()},
+                                  {libraryTarget, std::strlen("old library"), bigLibrary.size()}};
+  PauseAfterExpansion pause;
+  ChildProcess updater;
+  StartUpdater(updater, TrayArguments(install), pause.environment());
+  ASSERT_TRUE(pause.WaitExtracted());
+  std::atomic<bool> stop{false};
+  std::thread watcher([&] {
+    while (!stop) {
+      for (Watched& w : watched) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExW(w.path.c_str(), GetFileExInfoStandard, &data)) {
+          ++w.missing;
+        } else {
+          const ULONGLONG size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+          if (size != w.oldSize && size != w.newSize) ++w.cutShort;
+        }
+        ++w.polls;
+      }
+    }
+  });
+  pause.Resume();
+  ExpectSuccess(updater);
+  stop = true;
+  watcher.join();
+
+  for (const Watched& w : watched) {
+    SCOPED_TRACE(Utf8(w.path));
+    EXPECT_GT(w.polls, 0);
+    EXPECT_EQ(w.missing, 0);
+    EXPECT_EQ(w.cutShort, 0);
+  }
+  EXPECT_TRUE(Contents(install.target) == bigApp);
+  EXPECT_TRUE(Contents(updaterTarget) == bigUpdater);
+  EXPECT_TRUE(Contents(libraryTarget) == bigLibrary);
+  EXPECT_EQ(Contents(install.target + L".bak"), kOldApp);
+  for (const std::wstring& path : {install.target, updaterTarget, libraryTarget}) {
+    EXPECT_FALSE(FileExists(path + L".new")) << Utf8(path);
+  }
   ExpectRestarted(install);
 }
 
