@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "common/Http.h"
 #include "common/Json.h"
 #include "common/Url.h"
 #include "telemetry/Transport.h"
@@ -107,4 +108,41 @@ TEST(Transport_SendTelemetryNow, EmptyInputsMakeNoRequest) {
   EXPECT_FALSE(SendTelemetryNow("", kBody));
   EXPECT_FALSE(SendTelemetryNow(Narrow(server.Url("/exec")), ""));
   EXPECT_TRUE(server.Requests().empty());
+}
+
+// The size check splits only the URL with an empty "data=" and adds the
+// encoded body's length; it must decide as building the whole URL would.
+TEST(Transport_TelemetryRequestFits, DecidesAsTheWholeUrlDoesAtEveryLimit) {
+  auto wholeUrlFits = [](const std::string& endpoint, const std::string& body) {
+    return !endpoint.empty() && !body.empty() && HttpUrlFits(TelemetryRequestUrl(endpoint, body));
+  };
+  const struct {
+    const char* endpoint;
+    bool usable;
+  } cases[] = {
+      {"https://t.example/exec", true},           {"http://127.0.0.1:8080/a/b", true},
+      {"https://t.example:8443/e?key=1&k2=v", true}, {"https://t.example/e#part", true},
+      {"https://t.example/e?k=v#part", true},      {"https://t.example", true},
+      {"http://127.0.0.1:9?k=v", true},             {"not a url", false},
+      {"", false},
+  };
+  constexpr size_t kNeverFits = 40000;
+  for (const auto& c : cases) {
+    for (char fill : {'a', '{'}) {  // one encoded unit per byte, and three
+      SCOPED_TRACE(std::string(c.endpoint) + " filled with " + fill);
+      // Largest body the whole URL takes, by bisection over the reference.
+      // Wine drops the query of a URL with a port and no path, so any size fits there.
+      size_t fits = 0, fails = kNeverFits;
+      if (wholeUrlFits(c.endpoint, std::string(fails, fill))) fits = fails;
+      while (fails - fits > 1) {
+        const size_t middle = (fits + fails) / 2;
+        (wholeUrlFits(c.endpoint, std::string(middle, fill)) ? fits : fails) = middle;
+      }
+      EXPECT_EQ(fits > 0, c.usable);
+      for (size_t size = fits == 0 ? 0 : fits - 1; size <= fits + 1; ++size) {
+        const std::string body(size, fill);
+        EXPECT_EQ(TelemetryRequestFits(c.endpoint, body), wholeUrlFits(c.endpoint, body)) << size << " bytes";
+      }
+    }
+  }
 }
