@@ -48,7 +48,7 @@ bool BenchIdleProgram(Report& report, unsigned seconds) {
   std::vector<ProcessSample> samples(1);
   bool sampled = SampleProcess(process, processId, wine, samples[0]);
   for (unsigned i = 1; sampled && i <= intervals; ++i) {
-    const double due = samples[0].wallAfterMs + static_cast<double>(i) * kIntervalMs;
+    const double due = samples[0].wallMs + static_cast<double>(i) * kIntervalMs;
     const double wait = due - NowMs();
     if (wait > 0) Sleep(static_cast<DWORD>(wait));
     samples.emplace_back();
@@ -67,17 +67,19 @@ bool BenchIdleProgram(Report& report, unsigned seconds) {
   Figure handles{"handles", "", {}, "—"};
   double cpuMs = 0;
   double wallMs = 0;
+  size_t fromPagefile = 0;
   for (size_t i = 0; i < samples.size(); ++i) {
     privateBytes.samples.push_back(samples[i].privateBytes / kMiB);
+    fromPagefile += samples[i].privateFromPagefile;
     handles.samples.push_back(samples[i].handles);
     if (i == 0) continue;
-    const double intervalCpu = samples[i].cpuMs - samples[i - 1].cpuAfterMs;
-    const double intervalWall = samples[i].wallMs - samples[i - 1].wallAfterMs;
+    const double intervalCpu = samples[i].cpuMs - samples[i - 1].cpuMs;
+    const double intervalWall = samples[i].wallMs - samples[i - 1].wallMs;
     cpu.samples.push_back(100.0 * intervalCpu / intervalWall);
     cpuMs += intervalCpu;
     wallMs += intervalWall;
   }
-  const double spanMs = samples.back().wallAfterMs - samples.front().wallMs;
+  const double spanMs = samples.back().wallMs - samples.front().wallMs;
   Figure total{Text("idle CPU over %.0f s", spanMs / 1000.0), "%", {100.0 * cpuMs / wallMs},
                Text("%.0f ms of CPU in the %.1f s between samples", cpuMs, wallMs / 1000.0)};
   report.figures.push_back(cpu);
@@ -86,12 +88,17 @@ bool BenchIdleProgram(Report& report, unsigned seconds) {
   report.figures.push_back(handles);
 
   std::string how = wine ? "under Wine CPU time and handles come from the system process list "
-                           "(NtQuerySystemInformation), private bytes from the committed private regions "
-                           "(VirtualQueryEx), since Wine leaves GetProcessTimes, PrivateUsage and "
-                           "GetProcessHandleCount empty for another process; the CPU the program spends answering "
-                           "the region walk is left out of the intervals; Wine's CPU times move in 10-ms steps "
+                           "(NtQuerySystemInformation), since Wine leaves GetProcessTimes and "
+                           "GetProcessHandleCount empty for another process; Wine's CPU times move in 10-ms steps "
                            "(0.33 % of an interval)"
-                         : "GetProcessTimes, GetProcessMemoryInfo (PrivateUsage) and GetProcessHandleCount";
+                         : "CPU time and handles from GetProcessTimes and GetProcessHandleCount";
+  // PagefileUsage is the same commit charge; Wine fills only that one for another process.
+  how += fromPagefile == 0 ? "; private bytes: GetProcessMemoryInfo's PrivateUsage"
+         : fromPagefile == samples.size()
+             ? "; private bytes: GetProcessMemoryInfo's PagefileUsage (PrivateUsage read 0)"
+             : Text("; private bytes: PagefileUsage in %.0f of %.0f samples where PrivateUsage read 0, else "
+                    "PrivateUsage",
+                    static_cast<double>(fromPagefile), static_cast<double>(samples.size()));
   report.notes.push_back("idle program: the real TolvaneWin.exe, telemetry endpoint at a closed loopback port, "
                          "measured from " + Text("%.0f s", kSettleMs / 1000.0) + " after its window appeared: one " +
                          Text("%.0f-s run sampled every %.0f s", spanMs / 1000.0, kIntervalMs / 1000.0) +

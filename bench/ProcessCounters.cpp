@@ -60,49 +60,31 @@ bool ReadProcessList(DWORD processId, double& cpuMs, double& handles) {
   }
 }
 
-// Committed private memory, region by region.
-double CommittedPrivateBytes(HANDLE process) {
-  double total = 0;
-  MEMORY_BASIC_INFORMATION region;
-  const BYTE* address = nullptr;
-  while (VirtualQueryEx(process, address, &region, sizeof(region)) == sizeof(region)) {
-    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += static_cast<double>(region.RegionSize);
-    const BYTE* next = static_cast<const BYTE*>(region.BaseAddress) + region.RegionSize;
-    if (next <= address) break;
-    address = next;
+// Windows documents PagefileUsage as the same commit charge as PrivateUsage;
+// Wine fills only the former for another process.
+bool ReadPrivateBytes(HANDLE process, ProcessSample& sample) {
+  PROCESS_MEMORY_COUNTERS_EX memory = {};
+  memory.cb = sizeof(memory);
+  if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof(memory))) {
+    return false;
   }
-  return total;
+  sample.privateFromPagefile = memory.PrivateUsage == 0;
+  sample.privateBytes = static_cast<double>(sample.privateFromPagefile ? memory.PagefileUsage : memory.PrivateUsage);
+  return true;
 }
 
 }  // namespace
 
 bool SampleProcess(HANDLE process, DWORD processId, bool wine, ProcessSample& sample) {
   sample.wallMs = NowMs();
-  if (wine) {
-    // Wine answers GetProcessTimes of another process with figures that do
-    // not advance, and PrivateUsage and the handle count with 0.
-    if (!ReadProcessList(processId, sample.cpuMs, sample.handles)) return false;
-    sample.cpuAfterMs = sample.cpuMs;
-    sample.privateBytes = CommittedPrivateBytes(process);
-    // Walking the regions makes the program answer each query; that work is
-    // measured here and left out of the intervals.
-    double handles = 0;
-    const bool read = ReadProcessList(processId, sample.cpuAfterMs, handles);
-    sample.wallAfterMs = NowMs();
-    return read;
-  }
+  if (!ReadPrivateBytes(process, sample)) return false;
+  // Wine answers GetProcessTimes of another process with figures that do
+  // not advance, and the handle count with 0.
+  if (wine) return ReadProcessList(processId, sample.cpuMs, sample.handles);
 
   FILETIME created, exited, kernel, user;
   if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return false;
   sample.cpuMs = FileTimeMs(kernel) + FileTimeMs(user);
-  sample.cpuAfterMs = sample.cpuMs;
-  sample.wallAfterMs = sample.wallMs;
-  PROCESS_MEMORY_COUNTERS_EX memory = {};
-  memory.cb = sizeof(memory);
-  if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof(memory))) {
-    return false;
-  }
-  sample.privateBytes = static_cast<double>(memory.PrivateUsage);
   DWORD handles = 0;
   if (!GetProcessHandleCount(process, &handles)) return false;
   sample.handles = handles;

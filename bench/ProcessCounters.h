@@ -4,20 +4,18 @@
 
 namespace bench {
 
-// Counters of another process at one moment. Where reading them costs the
-// process CPU time, cpuMs is read before and cpuAfterMs after that cost.
+// Counters of another process at one moment.
 struct ProcessSample {
   double wallMs = 0;
   double cpuMs = 0;
-  double wallAfterMs = 0;
-  double cpuAfterMs = 0;
   double privateBytes = 0;
+  bool privateFromPagefile = false;  // PrivateUsage read 0; PagefileUsage stands in
   double handles = 0;
 };
 
 // GetProcessTimes, GetProcessMemoryInfo and GetProcessHandleCount; under Wine,
-// which leaves those empty for another process, the system's process list
-// and the committed private regions instead.
+// which leaves times and handles empty for another process, the system's
+// process list instead.
 bool SampleProcess(HANDLE process, DWORD processId, bool wine, ProcessSample& sample);
 
 }  // namespace bench
