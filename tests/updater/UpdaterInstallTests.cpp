@@ -161,6 +161,7 @@ TEST_F(UpdaterReplace, ATargetInUseStaysWhereItIs) {
   EXPECT_EQ(Contents(install.target), kOldApp);
   // The old backup goes before the move is tried.
   EXPECT_FALSE(FileExists(install.target + L".bak"));
+  EXPECT_FALSE(FileExists(install.target + L".new")) << "the copy beside it is removed";
   EXPECT_TRUE(FileExists(install.zip));
   EXPECT_FALSE(DirectoryExists(StageFolder(updater.pid())));
   ExpectNotStarted(install);
@@ -279,12 +280,14 @@ TEST_F(UpdaterInstall, EveryInstalledFileIsWholeAtEveryMoment) {
 
   struct Watched {
     std::wstring path;
-    size_t oldSize, newSize;
+    size_t oldSize;
+    const std::string& now;
+    size_t newSize = now.size();
     int polls = 0, missing = 0, cutShort = 0;
   };
-  std::vector<Watched> watched = {{install.target, std::strlen(kOldApp), bigApp.size()},
-                                  {updaterTarget, std::strlen(kOldUpdater), bigUpdater.size()},
-                                  {libraryTarget, std::strlen("old library"), bigLibrary.size()}};
+  std::vector<Watched> watched = {{install.target, std::strlen(kOldApp), bigApp},
+                                  {updaterTarget, std::strlen(kOldUpdater), bigUpdater},
+                                  {libraryTarget, std::strlen("old library"), bigLibrary}};
   PauseAfterExpansion pause;
   ChildProcess updater;
   StartUpdater(updater, TrayArguments(install), pause.environment());
@@ -325,14 +328,10 @@ TEST_F(UpdaterInstall, EveryInstalledFileIsWholeAtEveryMoment) {
     EXPECT_GT(w.polls, 0);
     EXPECT_EQ(w.missing, 0);
     EXPECT_EQ(w.cutShort, 0);
+    EXPECT_TRUE(Contents(w.path) == w.now);
+    EXPECT_FALSE(FileExists(w.path + L".new"));
   }
-  EXPECT_TRUE(Contents(install.target) == bigApp);
-  EXPECT_TRUE(Contents(updaterTarget) == bigUpdater);
-  EXPECT_TRUE(Contents(libraryTarget) == bigLibrary);
   EXPECT_EQ(Contents(install.target + L".bak"), kOldApp);
-  for (const std::wstring& path : {install.target, updaterTarget, libraryTarget}) {
-    EXPECT_FALSE(FileExists(path + L".new")) << Utf8(path);
-  }
   ExpectRestarted(install);
 }
 
