@@ -199,8 +199,9 @@ HCURSOR CreateMirroredSystemCursor(const SystemCursorSpec& spec, size_t index) {
 
   const SIZE target = CurrentCursorTargetSize();
   SIZE canvas = target;
-  POINT sourceHotspot = {};     // as the source gives it, clamped to the canvas
-  POINT stretchedHotspot = {};  // moved with a source that DrawIconEx stretches
+  SIZE image = {0, 0};
+  UINT hotspotX = 0;  // the source's; clamped to the canvas when the cursor is made
+  UINT hotspotY = 0;
   ICONINFO info = {};
   if (GetIconInfo(source, &info)) {
     ScopedBitmap colour(info.hbmColor);
@@ -213,13 +214,9 @@ HCURSOR CreateMirroredSystemCursor(const SystemCursorSpec& spec, size_t index) {
     const BITMAP* colourRead = hasColour ? &colourBits : nullptr;
     const BITMAP* maskRead = hasMask ? &maskBits : nullptr;
     canvas = ReplacementCanvasSize(target, colourRead, maskRead);
-    const UINT lastX = static_cast<UINT>(canvas.cx - 1);
-    const UINT lastY = static_cast<UINT>(canvas.cy - 1);
-    const SIZE image = SourceImageSize(colourRead, maskRead);
-    sourceHotspot.x = static_cast<LONG>(std::min<UINT>(info.xHotspot, lastX));
-    sourceHotspot.y = static_cast<LONG>(std::min<UINT>(info.yHotspot, lastY));
-    stretchedHotspot.x = static_cast<LONG>(std::min(StretchedHotspot(info.xHotspot, image.cx, canvas.cx), lastX));
-    stretchedHotspot.y = static_cast<LONG>(std::min(StretchedHotspot(info.yHotspot, image.cy, canvas.cy), lastY));
+    image = SourceImageSize(colourRead, maskRead);
+    hotspotX = info.xHotspot;
+    hotspotY = info.yHotspot;
   }
   const int width = static_cast<int>(canvas.cx);
   const int height = static_cast<int>(canvas.cy);
@@ -227,10 +224,10 @@ HCURSOR CreateMirroredSystemCursor(const SystemCursorSpec& spec, size_t index) {
   // The I-beam is copied pixel for pixel, so its hotspot stays where the
   // source has it; DrawIconEx stretches a smaller source, and the hotspot goes with it.
   Gdiplus::Bitmap sourceImage(width, height, PixelFormat32bppARGB);
-  POINT hotspot = sourceHotspot;
   if (spec.id != kIbeamCursorId || !DrawMonochromeIbeam(source, sourceImage, width, height)) {
     DrawCursorImage(source, sourceImage, width, height);
-    hotspot = stretchedHotspot;
+    hotspotX = StretchedHotspot(hotspotX, image.cx, canvas.cx);
+    hotspotY = StretchedHotspot(hotspotY, image.cy, canvas.cy);
   }
 
   const BadgeGeometry geometry = ComputeBadgeGeometry(width, height, g_app.badgeStyle, g_app.leftHanded,
@@ -254,5 +251,5 @@ HCURSOR CreateMirroredSystemCursor(const SystemCursorSpec& spec, size_t index) {
   // The badge is never mirrored, so its text stays readable.
   if (look.drawBadge) DrawBadge(graphics, geometry, look);
 
-  return CursorFromImage(output, ReplacementHotspot(static_cast<UINT>(hotspot.x), static_cast<UINT>(hotspot.y), width, height, mirrorThis));
+  return CursorFromImage(output, ReplacementHotspot(hotspotX, hotspotY, width, height, mirrorThis));
 }

@@ -24,6 +24,13 @@ HICON ChooseTrayIcon() {
   return LoadIconW(nullptr, IDI_APPLICATION);
 }
 
+// NIM_ADD and then the notification version, which only an added entry takes.
+void AddEntry() {
+  Shell_NotifyIconW(NIM_ADD, &g_app.trayIcon);
+  g_app.trayIcon.uVersion = NOTIFYICON_VERSION_4;
+  Shell_NotifyIconW(NIM_SETVERSION, &g_app.trayIcon);
+}
+
 }  // namespace
 
 void AddTrayIcon(HWND window) {
@@ -35,15 +42,12 @@ void AddTrayIcon(HWND window) {
   g_app.trayIcon.uCallbackMessage = kTrayCallbackMessage;
   wcscpy_s(g_app.trayIcon.szTip, kAppTitle);
   g_app.trayIcon.hIcon = ChooseTrayIcon();
-  Shell_NotifyIconW(NIM_ADD, &g_app.trayIcon);
-  g_app.trayIcon.uVersion = NOTIFYICON_VERSION_4;
-  Shell_NotifyIconW(NIM_SETVERSION, &g_app.trayIcon);
+  AddEntry();
 }
 
 void AddTrayIconAgain() {
   if (g_app.trayIcon.cbSize == 0) return;  // never added: WM_CREATE has not got there
-  Shell_NotifyIconW(NIM_ADD, &g_app.trayIcon);
-  Shell_NotifyIconW(NIM_SETVERSION, &g_app.trayIcon);
+  AddEntry();
 }
 
 BOOL RefreshTrayIcon() {
