@@ -52,6 +52,41 @@ class CursorRender : public ::testing::Test {
   static bool Opaque(uint32_t pixel) { return CursorPixels::Alpha(pixel) != 0; }
 };
 
+// A size x size cursor, black where ink(x, y) holds: a colour image over its
+// AND mask, or only AND and XOR masks (all XOR bits 0), as a classic I-beam.
+template <typename Ink>
+HCURSOR MakeInkCursor(int size, DWORD hotspotX, DWORD hotspotY, bool colour, Ink ink) {
+  const int stride = (size + 15) / 16 * 2;  // mask rows are WORD aligned
+  std::vector<uint8_t> masks(static_cast<size_t>(stride) * size * (colour ? 1 : 2), 0);
+  void* bits = nullptr;
+  ScopedBitmap image;
+  if (colour) {
+    BITMAPINFO format = {};
+    format.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    format.bmiHeader.biWidth = size;
+    format.bmiHeader.biHeight = -size;  // top-down
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    image.Reset(CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!image) return nullptr;
+  }
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < size; ++x) {
+      if (!ink(x, y)) masks[static_cast<size_t>(y) * stride + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+      if (colour) static_cast<uint32_t*>(bits)[y * size + x] = ink(x, y) ? 0xFF000000u : 0u;
+    }
+  }
+  ScopedBitmap mask(CreateBitmap(size, colour ? size : 2 * size, 1, 1, masks.data()));
+  ICONINFO info = {FALSE, hotspotX, hotspotY, mask.Get(), image.Get()};
+  return static_cast<HCURSOR>(CreateIconIndirect(&info));
+}
+
+// Replaces the private copy of a row, as LoadSourceCursors would have made it.
+void SetSourceCursor(size_t index, HCURSOR cursor) {
+  DestroyCursor(g_app.sourceCursors[index]);
+  g_app.sourceCursors[index] = cursor;
+}
+
 struct BadgeArea {
   int inside = 0;
   int fill = 0;
@@ -242,31 +277,17 @@ TEST_F(CursorRender, LargerSourceGrowsCanvasSmallerIsStretched) {
 }
 
 TEST_F(CursorRender, StretchedSourceKeepsHotspotOnTheShape) {
-  // A 24 px cross with 3 px bars, hotspot on its centre (12, 12).
-  constexpr int kSource = 24;
-  BITMAPINFO format = {};
-  format.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  format.bmiHeader.biWidth = kSource;
-  format.bmiHeader.biHeight = -kSource;
-  format.bmiHeader.biPlanes = 1;
-  format.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  ScopedBitmap colour(CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits, nullptr, 0));
-  ASSERT_TRUE(colour.IsValid());
-  std::vector<uint8_t> andMask(kSource * 4, 0xFF);  // rows padded to 4 bytes
-  for (int y = 0; y < kSource; ++y) {
-    for (int x = 0; x < kSource; ++x) {
-      const int dx = std::abs(x - 12), dy = std::abs(y - 12);
-      const bool ink = (dx <= 1 && dy <= 10) || (dy <= 1 && dx <= 10);
-      static_cast<uint32_t*>(bits)[y * kSource + x] = ink ? 0xFF000000u : 0u;
-      if (ink) andMask[y * 4 + x / 8] &= static_cast<uint8_t>(~(0x80 >> (x % 8)));
-    }
-  }
-  ScopedBitmap mask(CreateBitmap(kSource, kSource, 1, 1, andMask.data()));
-  ICONINFO info = {FALSE, 12, 12, mask.Get(), colour.Get()};
-  DestroyCursor(g_app.sourceCursors[kArrow]);
-  g_app.sourceCursors[kArrow] = static_cast<HCURSOR>(CreateIconIndirect(&info));
+  constexpr int kSource = 24;  // smaller than the target size
+  // A colour cross with 3 px bars, stretched by the normal path.
+  SetSourceCursor(kArrow, MakeInkCursor(kSource, 12, 12, true, [](int x, int y) {
+                    const int dx = std::abs(x - 12), dy = std::abs(y - 12);
+                    return (dx <= 1 && dy <= 10) || (dy <= 1 && dx <= 10);
+                  }));
+  // A monochrome I-beam, copied pixel for pixel: its beam stays in column 12.
+  SetSourceCursor(kIbeam,
+                  MakeInkCursor(kSource, 12, 12, false, [](int x, int y) { return x == 12 && y >= 2 && y <= 21; }));
   ASSERT_NE(g_app.sourceCursors[kArrow], nullptr);
+  ASSERT_NE(g_app.sourceCursors[kIbeam], nullptr);
 
   g_app.badgeStyle = 0;
   for (bool leftHanded : {false, true}) {  // the arrow row is mirrored when left-handed
@@ -275,47 +296,28 @@ TEST_F(CursorRender, StretchedSourceKeepsHotspotOnTheShape) {
     const CursorPixels out = Render(kArrow);
     ASSERT_GT(out.width, kSource);
     ASSERT_GT(out.height, kSource);
-    // The drawn bars are the columns and rows that are mostly opaque.
-    double sumX = 0, sumY = 0;
-    int columns = 0, rows = 0;
-    for (int i = 0; i < out.width; ++i) {
-      int opaque = 0;
-      for (int j = 0; j < out.height; ++j) opaque += Opaque(out.At(i, j));
-      if (opaque > out.height / 2) sumX += i, ++columns;
+    // The drawn bars are the columns (axis 0) and rows (axis 1) that are mostly opaque.
+    double sum[2] = {};
+    int lines[2] = {};
+    for (int axis = 0; axis < 2; ++axis) {
+      const int count = axis == 0 ? out.width : out.height, across = axis == 0 ? out.height : out.width;
+      for (int i = 0; i < count; ++i) {
+        int opaque = 0;
+        for (int j = 0; j < across; ++j) opaque += Opaque(axis == 0 ? out.At(i, j) : out.At(j, i));
+        if (opaque > across / 2) sum[axis] += i, ++lines[axis];
+      }
     }
-    for (int j = 0; j < out.height; ++j) {
-      int opaque = 0;
-      for (int i = 0; i < out.width; ++i) opaque += Opaque(out.At(i, j));
-      if (opaque > out.width / 2) sumY += j, ++rows;
-    }
-    ASSERT_GT(columns, 0);
-    ASSERT_GT(rows, 0);
+    ASSERT_GT(lines[0], 0);
+    ASSERT_GT(lines[1], 0);
     // One pixel of slack for the stretch and for a mirrored DrawImage.
-    EXPECT_NEAR(out.hotspot.x, sumX / columns, 1.0);
-    EXPECT_NEAR(out.hotspot.y, sumY / rows, 1.0);
-  }
+    EXPECT_NEAR(out.hotspot.x, sum[0] / lines[0], 1.0);
+    EXPECT_NEAR(out.hotspot.y, sum[1] / lines[1], 1.0);
 
-  // A 24 px monochrome I-beam is copied pixel for pixel, never stretched:
-  // its hotspot stays on the black beam in column 12.
-  std::vector<uint8_t> beam(kSource * 2 * 4, 0);  // AND rows, then XOR rows (all 0)
-  for (int y = 0; y < kSource; ++y) {
-    for (int x = 0; x < kSource; ++x) {
-      if (x != 12 || y < 2 || y > 21) beam[y * 4 + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
-    }
-  }
-  ScopedBitmap beamMask(CreateBitmap(kSource, kSource * 2, 1, 1, beam.data()));
-  ICONINFO ibeam = {FALSE, 12, 12, beamMask.Get(), nullptr};
-  DestroyCursor(g_app.sourceCursors[kIbeam]);
-  g_app.sourceCursors[kIbeam] = static_cast<HCURSOR>(CreateIconIndirect(&ibeam));
-  ASSERT_NE(g_app.sourceCursors[kIbeam], nullptr);
-  for (bool leftHanded : {false, true}) {
-    SCOPED_TRACE(leftHanded);
-    g_app.leftHanded = leftHanded;
-    const CursorPixels out = Render(kIbeam);
-    ASSERT_GT(out.width, kSource);
-    EXPECT_EQ(out.hotspot.x, 12);
-    EXPECT_EQ(out.hotspot.y, 12);
-    EXPECT_EQ(out.At(out.hotspot.x, out.hotspot.y), 0xFF000000u);
+    const CursorPixels ibeam = Render(kIbeam);
+    ASSERT_GT(ibeam.width, kSource);
+    EXPECT_EQ(ibeam.hotspot.x, 12);
+    EXPECT_EQ(ibeam.hotspot.y, 12);
+    EXPECT_EQ(ibeam.At(ibeam.hotspot.x, ibeam.hotspot.y), 0xFF000000u);
   }
 }
 

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "BuildConfig.h"
-#include "common/Paths.h"
 #include "common/Registry.h"
 #include "common/Text.h"
 #include "common/Time.h"
@@ -20,6 +19,7 @@
 #include "telemetry/WindowsOutbox.h"
 #include "tests/shell/ShellTestSupport.h"
 #include "tests/support/JsonProbe.h"
+#include "tests/support/ManualOutbox.h"
 #include "tests/support/ScratchDirectories.h"
 #include "tests/support/ScratchRegistry.h"
 
@@ -305,11 +305,9 @@ TEST_F(InstallStateTest, TextsNoEventOrStateFileCanCarryCountAsUnreadable) {
     }
     LoadTelemetryMetadata();
 
-    telemetry::WindowsOutbox outbox;  // no workers: one pass is run here
-    outbox.statePath = JoinPath(g_telemetryDirectory, L"telemetry-state-v3.dat");
-    outbox.outboxPath = JoinPath(g_telemetryDirectory, L"telemetry-outbox-v3.dat");
-    outbox.registryKeyPath = kKey;
-    outbox.running = true;
+    ManualOutbox manual(g_telemetryDirectory, kKey);
+    telemetry::WindowsOutbox& outbox = manual.outbox;
+    outbox.running = true;  // takes the start's state and event; one pass is run here
     telemetry::WindowsOutbox* const programOutbox = g_telemetryOutbox;
     g_telemetryOutbox = &outbox;
     SendTelemetryReportNow(g_app.launchKind.c_str());

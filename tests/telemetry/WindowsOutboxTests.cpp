@@ -5,6 +5,7 @@
 #include "common/Paths.h"
 #include "shell/ShellConstants.h"
 #include "telemetry/WindowsOutbox.h"
+#include "tests/support/ManualOutbox.h"
 #include "tests/support/Platform.h"
 #include "tests/support/ScratchDirectories.h"
 #include "tests/support/ScratchRegistry.h"
@@ -37,27 +38,6 @@ telemetry::PersistentState MakeState(uint64_t sequence) {
   state.orderingReliable = true;
   return state;
 }
-
-// A worker-free outbox whose persistence passes the test drives by hand.
-struct ManualOutbox {
-  explicit ManualOutbox(const std::wstring& folder) {
-    outbox.outboxPath = JoinPath(folder, L"telemetry-outbox-v3.dat");
-    outbox.statePath = JoinPath(folder, L"telemetry-state-v3.dat");
-    outbox.registryKeyPath = kTestKey;
-    outbox.sendEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    outbox.persistedEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  }
-  ~ManualOutbox() {
-    CloseHandle(outbox.sendEvent);
-    CloseHandle(outbox.persistedEvent);
-  }
-  void PushStateDirect(const telemetry::PersistentState& state) {
-    static_cast<telemetry::PersistentState&>(outbox.state) = state;
-    outbox.revision += 1;
-    outbox.hasState = true;
-  }
-  WindowsOutbox outbox;
-};
 
 std::string OutboxFileText(const Outbox& queue) {
   std::ostringstream out;
@@ -207,7 +187,7 @@ class Telemetry_WindowsOutboxPersist : public ::testing::Test {
 
   ScratchDirectories dirs;
   ScratchRegistry registry;
-  ManualOutbox manual{dirs.root()};
+  ManualOutbox manual{dirs.root(), kTestKey};
 };
 
 TEST_F(Telemetry_WindowsOutboxPersist, NothingIsWrittenOrSentBeforeTheFirstState) {

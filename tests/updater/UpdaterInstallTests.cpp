@@ -264,57 +264,48 @@ TEST_F(UpdaterInstall, InstallsTheExecutableUpdaterAndLibrariesThenRestarts) {
 TEST_F(UpdaterInstall, EveryInstalledFileIsWholeAtEveryMoment) {
   // Large enough that a copy takes a while; the stand-in program still runs
   // with bytes appended.
-  constexpr size_t kLarge = 32u << 20;
-  const std::string bigApp = newApp + std::string(kLarge, 'a');
-  const std::string bigUpdater = kNewUpdater + std::string(kLarge, 'u');
-  const std::string bigLibrary = "new library" + std::string(kLarge, 'l');
+  const std::string padding(32u << 20, 'x');
   const Install install = MakeInstall(L"app");
-  const std::wstring updaterTarget = JoinPath(install.folder, L"TolvaneWinUpdater.exe");
-  const std::wstring libraryTarget = JoinPath(install.folder, L"runtime.dll");
-  ASSERT_TRUE(WriteFileBytes(updaterTarget, kOldUpdater));
-  ASSERT_TRUE(WriteFileBytes(libraryTarget, "old library"));
-  ASSERT_TRUE(WriteFileBytes(install.target + L".new", "left by a killed run"));
-  WriteZip(install, {{"TolvaneWin.exe", bigApp, true},
-                     {"TolvaneWinUpdater.exe", bigUpdater, true},
-                     {"runtime.dll", bigLibrary, true}});
-
   struct Watched {
-    std::wstring path;
-    size_t oldSize;
-    const std::string& now;
-    size_t newSize = now.size();
+    const char* name;
+    std::string old, now;
+    std::wstring path = {};
     int polls = 0, missing = 0, cutShort = 0;
   };
-  std::vector<Watched> watched = {{install.target, std::strlen(kOldApp), bigApp},
-                                  {updaterTarget, std::strlen(kOldUpdater), bigUpdater},
-                                  {libraryTarget, std::strlen("old library"), bigLibrary}};
+  std::vector<Watched> watched = {{"TolvaneWin.exe", kOldApp, newApp + padding},
+                                  {"TolvaneWinUpdater.exe", kOldUpdater, kNewUpdater + padding},
+                                  {"runtime.dll", "old library", "new library" + padding}};
+  std::vector<ZipEntry> archive;
+  for (Watched& w : watched) {
+    w.path = JoinPath(install.folder, std::wstring(w.name, w.name + std::strlen(w.name)));
+    ASSERT_TRUE(WriteFileBytes(w.path, w.old));
+    archive.push_back({w.name, w.now, true});
+  }
+  ASSERT_TRUE(WriteFileBytes(install.target + L".new", "left by a killed run"));
+  WriteZip(install, archive);
+
   PauseAfterExpansion pause;
   ChildProcess updater;
   StartUpdater(updater, TrayArguments(install), pause.environment());
   ASSERT_TRUE(pause.WaitExtracted());
-  auto sizeOf = [](const std::wstring& path, ULONGLONG& size) {
+  auto sizeOf = [](const std::wstring& path) -> long long {  // -1: missing
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
-    size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    return true;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    return static_cast<long long>((static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
   };
   std::atomic<bool> stop{false};
   std::thread watcher([&] {
     while (!stop) {
       for (Watched& w : watched) {
-        ULONGLONG size = 0;
-        if (!sizeOf(w.path, size)) {
+        ++w.polls;
+        const long long size = sizeOf(w.path), whole = static_cast<long long>(w.now.size());
+        if (size < 0) {
           // Allowed only between the two renames: the whole new file stands
           // beside the target then, or has just been renamed onto it.
-          ULONGLONG beside = 0;
-          if (!(sizeOf(w.path + L".new", beside) && beside == w.newSize) &&
-              !(sizeOf(w.path, size) && size == w.newSize)) {
-            ++w.missing;
-          }
-        } else if (size != w.oldSize && size != w.newSize) {
+          if (sizeOf(w.path + L".new") != whole && sizeOf(w.path) != whole) ++w.missing;
+        } else if (size != static_cast<long long>(w.old.size()) && size != whole) {
           ++w.cutShort;
         }
-        ++w.polls;
       }
     }
   });
@@ -324,7 +315,7 @@ TEST_F(UpdaterInstall, EveryInstalledFileIsWholeAtEveryMoment) {
   watcher.join();
 
   for (const Watched& w : watched) {
-    SCOPED_TRACE(Utf8(w.path));
+    SCOPED_TRACE(w.name);
     EXPECT_GT(w.polls, 0);
     EXPECT_EQ(w.missing, 0);
     EXPECT_EQ(w.cutShort, 0);
